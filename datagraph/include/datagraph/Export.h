@@ -1,0 +1,3 @@
+#pragma once
+
+#define DATAGRAPH_API __attribute__((visibility("default")))

@@ -1,0 +1,133 @@
+#pragma once
+
+// A dataflow graph: nodes made from node functions, their typed pins, links from output pins to
+// input pins, the values on the pins and the execution subgraphs that group nodes for a run.
+// The graph owns its nodes and pins; copies are deep. It is used by one thread at a time, and a
+// refused request leaves it as it was unless the failure's documentation says otherwise.
+
+#include <datagraph/Foundation.h>
+#include <datagraph/IDataValue.h>
+#include <datagraph/IEditableGraph.h>
+#include <datagraph/INodeFunction.h>
+#include <datagraph/ITraversableGraph.h>
+#include <datagraph/ITraversableNode.h>
+#include <datagraph/ITraversablePin.h>
+#include <datagraph/Node.h>
+#include <datagraph/Pin.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <typeinfo>
+#include <unordered_map>
+#include <vector>
+
+namespace datagraph {
+
+class DATAGRAPH_API Graph : public IEditableGraph, public ITraversableGraph {
+public:
+    using NodeMap =
+        std::unordered_map<GUID, std::shared_ptr<Node>, boost::hash<GUID>, std::equal_to<GUID>>;
+    using PinMap =
+        std::unordered_map<GUID, std::shared_ptr<Pin>, boost::hash<GUID>, std::equal_to<GUID>>;
+    using NodeToExecutionSubgraphMap =
+        std::unordered_map<GUID, GUID, boost::hash<GUID>, std::equal_to<GUID>>;
+
+    explicit Graph(const GUID& defaultExecutionSubgraphID);
+    /// A deep copy: new nodes and pins, cloned node functions and values, not traversing.
+    Graph(const Graph& other);
+    /// All or nothing: when a Clone() fails the target is left as it was.
+    Graph& operator=(const Graph& other);
+    /// Clears the graph; never throws.
+    ~Graph() override;
+
+    // Nodes and pins.
+    void CreateNode(std::shared_ptr<INodeFunction> function,
+                    const GUID& executionSubgraph) override;
+    void DestroyNode(const GUID& nodeId) override;
+    void CreateInputPin(const GUID& nodeId, const GUID& pinId,
+                        const std::type_info& dataType) override;
+    void CreateOutputPin(const GUID& nodeId, const GUID& pinId,
+                         const std::type_info& dataType) override;
+    void DestroyInputPin(const GUID& nodeId, const GUID& pinId);
+    void DestroyOutputPin(const GUID& nodeId, const GUID& pinId);
+    /// Destroys every node; the default execution subgraph stays.
+    void Clear();
+
+    bool HasNode(const GUID& nodeId) const;
+    bool HasPin(const GUID& pinId) const;
+    /// Raises std::out_of_range for an unknown id.
+    const Node& GetConstNode(const GUID& nodeId) const;
+    /// Raises std::out_of_range for an unknown id.
+    const Pin& GetConstPin(const GUID& pinId) const;
+    ITraversableNode& GetTraversableNode(const GUID& nodeId) override;
+    ITraversablePin& GetTraversablePin(const GUID& pinId) override;
+
+    // Links and connectivity.
+    void LinkPins(const GUID& outputPinId, const GUID& inputPinId) override;
+    void UnlinkPins(const GUID& outputPinId, const GUID& inputPinId) override;
+    void UnlinkInputPin(const GUID& inputPinId) override;
+    bool NodeIsUnconnected(const GUID& nodeId) const override;
+    GUID GetUpstreamPin(const GUID& inputPinId) const override;
+    bool HasUpstreamPin(const GUID& inputPinId) const override;
+    IdentifierSet GetDownstreamPins(const GUID& outputPinId) const override;
+    GUID GetOwningNode(const GUID& pinId) const override;
+    IdentifierSet GetInputPins(const GUID& nodeId) const override;
+    IdentifierSet GetOutputPins(const GUID& nodeId) const override;
+    IdentifierSet GetInputNodes(const GUID& nodeId) const override;
+    IdentifierSet GetOutputNodes(const GUID& nodeId) const override;
+    /// The live link table, upstream pin to downstream pin; the links of one output pin lie in
+    /// the order they were made. Valid as long as the graph.
+    const std::multimap<GUID, GUID>& GetPinToPinEdges() const;
+
+    // Pin data and marks.
+    std::shared_ptr<const IDataValue> GetDataFromPin(const GUID& pinId) const override;
+    void PutDataOnPin(const GUID& pinId, std::shared_ptr<const IDataValue> data) override;
+    void SetDirty(const GUID& nodeId, bool dirty) override;
+
+    // Order and execution subgraphs.
+    IdentifierList GetNodesInTopologicalOrder() const override;
+    GUID GetDefaultExecutionSubgraphID() const;
+    /// Adds the node to one more subgraph; checks nothing.
+    void AssignNodeToExecutionSubgraphs(const GUID& nodeId, const GUID& executionSubgraph);
+    IdentifierSet GetExecutionSubgraphs() const;
+    IdentifierSet GetNodesInExecutionSubgraph(const GUID& executionSubgraph) const override;
+    /// Each node maps to the smallest (in GUID order) subgraph it is filed under.
+    NodeToExecutionSubgraphMap GetNodeToExecutionSubgraphMap() const;
+
+    // Running.
+    /// Refused with GraphException while this graph is already traversing.
+    void Traverse(const GUID& executionSubgraph) override;
+    void Traverse() override;
+
+    // Finding and enumeration.
+    IdentifierList FindNodes(std::function<bool(const INodeFunction&)> predicate) const override;
+    NodeMap GetNodes() const override;
+    IdentifierSet GetNodesInArbitraryOrder() const;
+    /// Non-owning pointers, valid while each pin stays in the graph.
+    std::vector<const Pin*> GetAllPins() const;
+
+private:
+    struct Fields;
+
+    Node& GetNode(const GUID& nodeId);
+    Pin& GetPin(const GUID& pinId);
+    PinMap GetPins() const;
+    IdentifierSet PrivateHelper_GetPins(const GUID& nodeId, bool outputPins) const;
+    IdentifierSet PrivateHelper_GetAttachedNodes(const GUID& nodeId, bool inputNodes) const;
+    void PrivateHelper_CheckPinIdsAreFree(const Schema& inputSchema,
+                                          const Schema& outputSchema) const;
+    void PrivateHelper_CreatePin(const GUID& nodeId, const GUID& pinId,
+                                 const std::type_info& dataType, bool outputPin);
+    void PrivateHelper_DestroyPin(const GUID& nodeId, GUID pinId, bool outputPin);
+    void PrivateHelper_AddNodeToExecutionSubgraph(const GUID& nodeId,
+                                                  const GUID& executionSubgraph);
+
+    std::unique_ptr<Fields> fields;
+};
+
+/// A new empty graph, offered through its editing side; the object also offers
+/// ITraversableGraph.
+DATAGRAPH_API std::shared_ptr<IEditableGraph> CreateGraph(const GUID& defaultExecutionSubgraphID);
+
+} // namespace datagraph

@@ -1,0 +1,16 @@
+#pragma once
+
+// A sample class exported by the module.
+
+#include <datagraph/Export.h>
+
+class DATAGRAPH_API HelloWorld {
+public:
+    HelloWorld() = default;
+    HelloWorld(const HelloWorld&) = default;
+    HelloWorld& operator=(const HelloWorld& other);
+    HelloWorld& operator=(HelloWorld&& other);
+
+    /// Returns 42.
+    int doHello();
+};

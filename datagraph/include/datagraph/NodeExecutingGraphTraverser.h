@@ -1,0 +1,31 @@
+#pragma once
+
+// Runs one execution subgraph of any ITraversableGraph once: every ready node in topological
+// order, handing each node's marked output values downstream. A GraphException inside one node
+// is logged and skipped; anything else ends the run. Keeps nothing between runs.
+
+#include <datagraph/Foundation.h>
+#include <datagraph/IGraphTraverser.h>
+#include <datagraph/ITraversableGraph.h>
+
+namespace datagraph {
+
+class DATAGRAPH_API NodeExecutingGraphTraverser : public IGraphTraverser {
+public:
+    /// Keeps a reference to `graph`, which must outlive the traverser.
+    NodeExecutingGraphTraverser(ITraversableGraph& graph, const GUID& executionSubgraphID);
+    NodeExecutingGraphTraverser(const NodeExecutingGraphTraverser& other);
+    NodeExecutingGraphTraverser& operator=(const NodeExecutingGraphTraverser&) = delete;
+    ~NodeExecutingGraphTraverser() override;
+
+    void Traverse() override;
+
+private:
+    bool AllConnectedInputPinsAreLoadedWithData(const GUID& nodeId);
+    void MoveDataFromOutputPinsToDownstreamInputPins(const GUID& nodeId);
+
+    ITraversableGraph& graph;
+    GUID executionSubgraphID;
+};
+
+} // namespace datagraph

@@ -1,0 +1,40 @@
+#include <datagraph/Graph.h>
+
+#include "GraphFields.h"
+
+namespace datagraph {
+
+IdentifierList Graph::FindNodes(std::function<bool(const INodeFunction&)> predicate) const {
+    IdentifierList found;
+    for (const GUID& nodeId : GetNodesInArbitraryOrder()) {
+        const Node& node = GetConstNode(nodeId);
+        if (predicate(node.GetNodeFunction())) {
+            found.push_back(nodeId);
+        }
+    }
+    return found;
+}
+
+Graph::NodeMap Graph::GetNodes() const { return fields->nodes; }
+
+Graph::PinMap Graph::GetPins() const { return fields->pins; }
+
+IdentifierSet Graph::GetNodesInArbitraryOrder() const {
+    IdentifierSet nodeIds;
+    nodeIds.reserve(fields->nodes.size());
+    for (const auto& entry : fields->nodes) {
+        nodeIds.insert(entry.first);
+    }
+    return nodeIds;
+}
+
+std::vector<const Pin*> Graph::GetAllPins() const {
+    std::vector<const Pin*> allPins;
+    allPins.reserve(fields->pins.size());
+    for (const auto& entry : fields->pins) {
+        allPins.push_back(entry.second.get());
+    }
+    return allPins;
+}
+
+} // namespace datagraph

@@ -1,0 +1,47 @@
+#include <datagraph/Graph.h>
+
+#include "GraphFields.h"
+
+namespace datagraph {
+
+GUID Graph::GetDefaultExecutionSubgraphID() const { return fields->defaultExecutionSubgraphID; }
+
+void Graph::AssignNodeToExecutionSubgraphs(const GUID& nodeId, const GUID& executionSubgraph) {
+    PrivateHelper_AddNodeToExecutionSubgraph(nodeId, executionSubgraph);
+}
+
+void Graph::PrivateHelper_AddNodeToExecutionSubgraph(const GUID& nodeId,
+                                                     const GUID& executionSubgraph) {
+    // A multimap inserts after the entries of an equal key, so a subgraph's entries keep the
+    // order in which they were added.
+    auto entry = fields->executionSubgraphToNodes.emplace(executionSubgraph, nodeId);
+    fields->subgraphEntriesOfNode[nodeId].push_back(entry);
+}
+
+IdentifierSet Graph::GetExecutionSubgraphs() const {
+    IdentifierSet subgraphs;
+    const auto& table = fields->executionSubgraphToNodes;
+    for (auto entry = table.begin(); entry != table.end(); entry = table.upper_bound(entry->first)) {
+        subgraphs.insert(entry->first);
+    }
+    return subgraphs;
+}
+
+IdentifierSet Graph::GetNodesInExecutionSubgraph(const GUID& executionSubgraph) const {
+    IdentifierSet nodeIds;
+    auto range = fields->executionSubgraphToNodes.equal_range(executionSubgraph);
+    for (auto entry = range.first; entry != range.second; ++entry) {
+        nodeIds.insert(entry->second);
+    }
+    return nodeIds;
+}
+
+Graph::NodeToExecutionSubgraphMap Graph::GetNodeToExecutionSubgraphMap() const {
+    NodeToExecutionSubgraphMap subgraphOfNode;
+    for (const auto& [subgraph, nodeId] : fields->executionSubgraphToNodes) {
+        subgraphOfNode.emplace(nodeId, subgraph); // keeps the first, smallest subgraph
+    }
+    return subgraphOfNode;
+}
+
+} // namespace datagraph

@@ -1,0 +1,82 @@
+#include <datagraph/Node.h>
+
+#include <datagraph/Graph.h>
+
+namespace datagraph {
+
+Node::Node(Graph& graph, std::shared_ptr<INodeFunction> function)
+    : function(std::move(function))
+    , dirty(false)
+    , disabled(false)
+    , graph(graph) {
+    GraphAssert(this->function != nullptr, "Node functions cannot be null");
+}
+
+Node::Node(Graph& graph, const Node& other)
+    : ITraversableNode(other)
+    , function(other.function->Clone())
+    , dirty(other.dirty)
+    , disabled(other.disabled)
+    , graph(graph) {
+    GraphAssert(function != nullptr, "Node functions cannot be null");
+}
+
+Node::Node(const Node& other) = default;
+
+Node::~Node() = default;
+
+GUID Node::GetId() const { return function ? function->GetId() : GetNullGUID(); }
+
+const INodeFunction& Node::GetNodeFunction() const { return *function; }
+
+bool Node::GetDirty() const { return dirty; }
+
+bool Node::GetDisabled() const { return disabled; }
+
+void Node::SetDisabled(bool value) { disabled = value; }
+
+void Node::SetDirty(bool value) { dirty = value; }
+
+IdentifierSet Node::GetInputPins() const { return graph.GetInputPins(GetId()); }
+
+IdentifierSet Node::GetOutputPins() const { return graph.GetOutputPins(GetId()); }
+
+std::string Node::GetNodeName() { return function ? function->GetName() : std::string(); }
+
+std::string Node::GetNodeDescription() {
+    return function ? function->GetDescription() : std::string();
+}
+
+std::string Node::GetPinName(const GUID& pinId) {
+    return function ? function->GetInputOrOutputName(pinId) : std::string();
+}
+
+std::string Node::GetPinDescription(const GUID& pinId) {
+    return function ? function->GetInputOrOutputDescription(pinId) : std::string();
+}
+
+void Node::Execute() {
+    if (!function) {
+        return;
+    }
+    // The function may destroy this very node while it runs, so everything needed afterwards is
+    // held here rather than reached through the node.
+    const std::shared_ptr<INodeFunction> running = function;
+    Graph& owner = graph;
+    const GUID nodeId = running->GetId();
+
+    DataMap inputs;
+    for (const GUID& pinId : owner.GetInputPins(nodeId)) {
+        if (std::shared_ptr<const IDataValue> value = owner.GetDataFromPin(pinId)) {
+            inputs.emplace(pinId, std::move(value));
+        }
+    }
+    const DataMap outputs = running->Execute(inputs);
+    const IdentifierSet outputPins = owner.GetOutputPins(nodeId);
+    for (const auto& [pinId, value] : outputs) {
+        GraphAssert(outputPins.count(pinId) != 0, "Could not find the indicated output pin.");
+        owner.PutDataOnPin(pinId, value);
+    }
+}
+
+} // namespace datagraph

@@ -1,0 +1,3 @@
+#pragma once
+
+#define KESCOREPLATFORM_API __attribute__((visibility("default")))
