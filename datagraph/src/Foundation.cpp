@@ -22,9 +22,13 @@ GUID GUIDFromString(const std::string& text) {
     return stream.fail() ? boost::uuids::nil_uuid() : guid;
 }
 
-std::string GUIDToString(const GUID& guid) { return boost::uuids::to_string(guid); }
+std::string GUIDToString(const GUID& guid) {
+    return boost::uuids::to_string(guid);
+}
 
-GUID GetNullGUID() { return boost::uuids::nil_uuid(); }
+GUID GetNullGUID() {
+    return boost::uuids::nil_uuid();
+}
 
 GraphException::GraphException(const std::string& message)
     : std::logic_error(message) {}

@@ -15,9 +15,13 @@ IdentifierList Graph::FindNodes(std::function<bool(const INodeFunction&)> predic
     return found;
 }
 
-Graph::NodeMap Graph::GetNodes() const { return fields->nodes; }
+Graph::NodeMap Graph::GetNodes() const {
+    return fields->nodes;
+}
 
-Graph::PinMap Graph::GetPins() const { return fields->pins; }
+Graph::PinMap Graph::GetPins() const {
+    return fields->pins;
+}
 
 IdentifierSet Graph::GetNodesInArbitraryOrder() const {
     IdentifierSet nodeIds;

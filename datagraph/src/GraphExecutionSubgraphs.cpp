@@ -4,7 +4,9 @@
 
 namespace datagraph {
 
-GUID Graph::GetDefaultExecutionSubgraphID() const { return fields->defaultExecutionSubgraphID; }
+GUID Graph::GetDefaultExecutionSubgraphID() const {
+    return fields->defaultExecutionSubgraphID;
+}
 
 void Graph::AssignNodeToExecutionSubgraphs(const GUID& nodeId, const GUID& executionSubgraph) {
     PrivateHelper_AddNodeToExecutionSubgraph(nodeId, executionSubgraph);
@@ -21,7 +23,8 @@ void Graph::PrivateHelper_AddNodeToExecutionSubgraph(const GUID& nodeId,
 IdentifierSet Graph::GetExecutionSubgraphs() const {
     IdentifierSet subgraphs;
     const auto& table = fields->executionSubgraphToNodes;
-    for (auto entry = table.begin(); entry != table.end(); entry = table.upper_bound(entry->first)) {
+    for (auto entry = table.begin(); entry != table.end();
+         entry = table.upper_bound(entry->first)) {
         subgraphs.insert(entry->first);
     }
     return subgraphs;

@@ -19,9 +19,8 @@ void Graph::CreateNode(std::shared_ptr<INodeFunction> function, const GUID& exec
     for (const auto& [pinId, dataType] : outputSchema) {
         PrivateHelper_CreatePin(nodeId, pinId, dataType, true);
     }
-    const GUID& subgraph = executionSubgraph == GetNullGUID()
-                               ? fields->defaultExecutionSubgraphID
-                               : executionSubgraph;
+    const GUID& subgraph =
+        executionSubgraph == GetNullGUID() ? fields->defaultExecutionSubgraphID : executionSubgraph;
     PrivateHelper_AddNodeToExecutionSubgraph(nodeId, subgraph);
 }
 
@@ -40,8 +39,7 @@ void Graph::CreateInputPin(const GUID& nodeId, const GUID& pinId, const std::typ
     PrivateHelper_CreatePin(nodeId, pinId, dataType, false);
 }
 
-void Graph::CreateOutputPin(const GUID& nodeId, const GUID& pinId,
-                            const std::type_info& dataType) {
+void Graph::CreateOutputPin(const GUID& nodeId, const GUID& pinId, const std::type_info& dataType) {
     PrivateHelper_CreatePin(nodeId, pinId, dataType, true);
 }
 
@@ -102,6 +100,8 @@ void Graph::DestroyNode(const GUID& nodeIdArgument) {
     GraphAssert(!fields->nodeToOutputPins.HasKey(nodeId), "Pins should already have been removed");
 }
 
-void Graph::SetDirty(const GUID& nodeId, bool dirty) { GetNode(nodeId).SetDirty(dirty); }
+void Graph::SetDirty(const GUID& nodeId, bool dirty) {
+    GetNode(nodeId).SetDirty(dirty);
+}
 
 } // namespace datagraph

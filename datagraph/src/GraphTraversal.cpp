@@ -17,6 +17,8 @@ void Graph::Traverse(const GUID& executionSubgraph) {
     traverser.Traverse();
 }
 
-void Graph::Traverse() { Traverse(fields->defaultExecutionSubgraphID); }
+void Graph::Traverse() {
+    Traverse(fields->defaultExecutionSubgraphID);
+}
 
 } // namespace datagraph

@@ -25,23 +25,41 @@ Node::Node(const Node& other) = default;
 
 Node::~Node() = default;
 
-GUID Node::GetId() const { return function ? function->GetId() : GetNullGUID(); }
+GUID Node::GetId() const {
+    return function ? function->GetId() : GetNullGUID();
+}
 
-const INodeFunction& Node::GetNodeFunction() const { return *function; }
+const INodeFunction& Node::GetNodeFunction() const {
+    return *function;
+}
 
-bool Node::GetDirty() const { return dirty; }
+bool Node::GetDirty() const {
+    return dirty;
+}
 
-bool Node::GetDisabled() const { return disabled; }
+bool Node::GetDisabled() const {
+    return disabled;
+}
 
-void Node::SetDisabled(bool value) { disabled = value; }
+void Node::SetDisabled(bool value) {
+    disabled = value;
+}
 
-void Node::SetDirty(bool value) { dirty = value; }
+void Node::SetDirty(bool value) {
+    dirty = value;
+}
 
-IdentifierSet Node::GetInputPins() const { return graph.GetInputPins(GetId()); }
+IdentifierSet Node::GetInputPins() const {
+    return graph.GetInputPins(GetId());
+}
 
-IdentifierSet Node::GetOutputPins() const { return graph.GetOutputPins(GetId()); }
+IdentifierSet Node::GetOutputPins() const {
+    return graph.GetOutputPins(GetId());
+}
 
-std::string Node::GetNodeName() { return function ? function->GetName() : std::string(); }
+std::string Node::GetNodeName() {
+    return function ? function->GetName() : std::string();
+}
 
 std::string Node::GetNodeDescription() {
     return function ? function->GetDescription() : std::string();

@@ -29,8 +29,9 @@ void NodeExecutingGraphTraverser::Traverse() {
             node.Execute();
             MoveDataFromOutputPinsToDownstreamInputPins(nodeId);
         } catch (const GraphException&) {
-            LogMessage(KLog::Info,
-                       KFormatString(L"Caught non-fatal graph exception when traversing the graph"));
+            LogMessage(
+                KLog::Info,
+                KFormatString(L"Caught non-fatal graph exception when traversing the graph"));
         }
     }
 }

@@ -9,9 +9,13 @@ void OneToManyMap::Add(const GUID& key, const GUID& value) {
     keyToValues.emplace(key, value); // lands after equal keys: a key's values keep insertion order
 }
 
-bool OneToManyMap::HasKey(const GUID& key) const { return keyToValues.count(key) != 0; }
+bool OneToManyMap::HasKey(const GUID& key) const {
+    return keyToValues.count(key) != 0;
+}
 
-bool OneToManyMap::HasValue(const GUID& value) const { return valueToKey.count(value) != 0; }
+bool OneToManyMap::HasValue(const GUID& value) const {
+    return valueToKey.count(value) != 0;
+}
 
 GUID OneToManyMap::GetKey(const GUID& value) const {
     auto found = valueToKey.find(value);
@@ -55,6 +59,8 @@ void OneToManyMap::RemoveKey(const GUID& key) {
     GraphAssert(!HasKey(key) && valueToKey.size() == keyToValues.size());
 }
 
-bool OneToManyMap::IsEmpty() const { return keyToValues.empty() && valueToKey.empty(); }
+bool OneToManyMap::IsEmpty() const {
+    return keyToValues.empty() && valueToKey.empty();
+}
 
 } // namespace datagraph

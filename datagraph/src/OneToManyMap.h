@@ -22,6 +22,7 @@ public:
     void RemoveKey(const GUID& key);
     /// True when neither side holds anything.
     bool IsEmpty() const;
+
     const std::multimap<GUID, GUID>& GetKeyToValues() const { return keyToValues; }
 
 private:

@@ -21,11 +21,17 @@ Pin::Pin(const Pin& other)
 
 Pin::~Pin() = default;
 
-GUID Pin::GetId() const { return id; }
+GUID Pin::GetId() const {
+    return id;
+}
 
-const std::type_info& Pin::GetDataType() const { return dataType; }
+const std::type_info& Pin::GetDataType() const {
+    return dataType;
+}
 
-std::shared_ptr<const IDataValue> Pin::GetData() const { return data; }
+std::shared_ptr<const IDataValue> Pin::GetData() const {
+    return data;
+}
 
 void Pin::SetData(std::shared_ptr<const IDataValue> value) {
     GraphAssert(value != nullptr, "Data value cannot be null");
@@ -35,8 +41,12 @@ void Pin::SetData(std::shared_ptr<const IDataValue> value) {
     updatedData = true;
 }
 
-bool Pin::HasUpdatedData() const { return updatedData; }
+bool Pin::HasUpdatedData() const {
+    return updatedData;
+}
 
-void Pin::SetUpdatedData(bool updated) { updatedData = updated; }
+void Pin::SetUpdatedData(bool updated) {
+    updatedData = updated;
+}
 
 } // namespace datagraph

@@ -46,11 +46,17 @@ DataMap UbernodeNodeFunction::Execute(const DataMap& inputs) {
     return outputs;
 }
 
-std::string UbernodeNodeFunction::GetName() const { return name; }
+std::string UbernodeNodeFunction::GetName() const {
+    return name;
+}
 
-std::string UbernodeNodeFunction::GetDescription() const { return description; }
+std::string UbernodeNodeFunction::GetDescription() const {
+    return description;
+}
 
-GUID UbernodeNodeFunction::GetId() const { return id; }
+GUID UbernodeNodeFunction::GetId() const {
+    return id;
+}
 
 std::string UbernodeNodeFunction::GetInputOrOutputName(const GUID& pinId) const {
     const GUID owner = graph->GetOwningNode(pinId);
@@ -62,14 +68,20 @@ std::string UbernodeNodeFunction::GetInputOrOutputDescription(const GUID& pinId)
     return graph->GetConstNode(owner).GetNodeFunction().GetInputOrOutputDescription(pinId);
 }
 
-Schema UbernodeNodeFunction::GetInputSchema() const { return inputSchema; }
+Schema UbernodeNodeFunction::GetInputSchema() const {
+    return inputSchema;
+}
 
-Schema UbernodeNodeFunction::GetOutputSchema() const { return outputSchema; }
+Schema UbernodeNodeFunction::GetOutputSchema() const {
+    return outputSchema;
+}
 
 std::string UbernodeNodeFunction::GetClassIdentifier() const {
     return KString(L"graph-node", -1).toStdString();
 }
 
-const Graph* UbernodeNodeFunction::GetGraph() const { return graph.get(); }
+const Graph* UbernodeNodeFunction::GetGraph() const {
+    return graph.get();
+}
 
 } // namespace datagraph

@@ -43,7 +43,9 @@ LogSink& CurrentSink() {
 NonErrorSeverity::NonErrorSeverity(Severity severity)
     : severity(severity) {}
 
-Severity NonErrorSeverity::GetSeverity() const { return severity; }
+Severity NonErrorSeverity::GetSeverity() const {
+    return severity;
+}
 
 const NonErrorSeverity Info(Severity::Info);
 
@@ -59,7 +61,9 @@ LogSink SetLogSink(LogSink sink) {
 KFormatString::KFormatString(const wchar_t* text)
     : text(text != nullptr ? text : L"") {}
 
-const std::wstring& KFormatString::GetText() const { return text; }
+const std::wstring& KFormatString::GetText() const {
+    return text;
+}
 
 void LogMessage(KLog::NonErrorSeverity severity, const KFormatString& message) {
     try {

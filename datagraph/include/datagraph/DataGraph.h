@@ -3,18 +3,18 @@
 // Everything a host needs, in one include.
 
 #include <datagraph/Foundation.h>
+#include <datagraph/Graph.h>
+#include <datagraph/HelloWorld.h>
 #include <datagraph/IDataValue.h>
+#include <datagraph/IEditableGraph.h>
+#include <datagraph/IEditablePin.h>
+#include <datagraph/IGraphTraverser.h>
 #include <datagraph/INodeFunction.h>
 #include <datagraph/INodeLibrary.h>
-#include <datagraph/ITraversableNode.h>
-#include <datagraph/IEditablePin.h>
-#include <datagraph/ITraversablePin.h>
-#include <datagraph/IEditableGraph.h>
 #include <datagraph/ITraversableGraph.h>
-#include <datagraph/IGraphTraverser.h>
-#include <datagraph/Graph.h>
+#include <datagraph/ITraversableNode.h>
+#include <datagraph/ITraversablePin.h>
 #include <datagraph/Node.h>
-#include <datagraph/Pin.h>
 #include <datagraph/NodeExecutingGraphTraverser.h>
+#include <datagraph/Pin.h>
 #include <datagraph/UbernodeNodeFunction.h>
-#include <datagraph/HelloWorld.h>

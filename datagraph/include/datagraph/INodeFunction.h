@@ -14,8 +14,8 @@
 
 namespace datagraph {
 
-using Schema = std::unordered_map<GUID, const std::type_info&, boost::hash<GUID>,
-                                  std::equal_to<GUID>>;
+using Schema =
+    std::unordered_map<GUID, const std::type_info&, boost::hash<GUID>, std::equal_to<GUID>>;
 
 class DATAGRAPH_API INodeFunction {
 public:
