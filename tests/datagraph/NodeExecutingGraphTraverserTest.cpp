@@ -1,1 +1,166 @@
+#include <datagraph/Graph.h>
+#include <datagraph/NodeExecutingGraphTraverser.h>
+
+#include "IntNodes.h"
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+namespace datagraph::test {
+namespace {
+
+// A host's own ITraversableGraph: forwards to a Graph, counts every call, and files every node of
+// the graph's default subgraph under whatever subgraph it is asked about.
+class RecordingGraph : public ITraversableGraph {
+public:
+    explicit RecordingGraph(Graph& graph)
+        : graph(graph) {}
+
+#define FORWARD(Result, Name, Constness)                                                           \
+    Result Name(const GUID& id) Constness override {                                               \
+        ++calls[#Name];                                                                            \
+        return graph.Name(id);                                                                     \
+    }
+    FORWARD(ITraversableNode&, GetTraversableNode, )
+    FORWARD(ITraversablePin&, GetTraversablePin, )
+    FORWARD(GUID, GetOwningNode, const)
+    FORWARD(IdentifierSet, GetInputPins, const)
+    FORWARD(IdentifierSet, GetOutputPins, const)
+    FORWARD(IdentifierSet, GetOutputNodes, const)
+    FORWARD(IdentifierSet, GetInputNodes, const)
+    FORWARD(bool, NodeIsUnconnected, const)
+    FORWARD(IdentifierSet, GetDownstreamPins, const)
+    FORWARD(bool, HasUpstreamPin, const)
+    FORWARD(GUID, GetUpstreamPin, const)
+#undef FORWARD
+
+    IdentifierList GetNodesInTopologicalOrder() const override {
+        ++calls["GetNodesInTopologicalOrder"];
+        return graph.GetNodesInTopologicalOrder();
+    }
+
+    IdentifierSet GetNodesInExecutionSubgraph(const GUID&) const override {
+        ++calls["GetNodesInExecutionSubgraph"];
+        return graph.GetNodesInExecutionSubgraph(graph.GetDefaultExecutionSubgraphID());
+    }
+
+    mutable std::map<std::string, int> calls;
+
+private:
+    Graph& graph;
+};
+
+class NodeExecutingGraphTraverserTest : public ::testing::Test {
+protected:
+    IntNode Add(IntNode node, const GUID& subgraph = GetNullGUID()) {
+        graph.CreateNode(node.function, subgraph);
+        return node;
+    }
+
+    const GUID mainSubgraph = CreateGUID();
+    const GUID otherSubgraph = CreateGUID();
+    Graph graph{mainSubgraph};
+};
+
+// main: A --> B        other: C --> D
+TEST_F(NodeExecutingGraphTraverserTest, RunsOnlyTheGivenSubgraphOfAGraph) {
+    const IntNode a = Add(CountingSource());
+    const IntNode b = Add(Increment());
+    const IntNode c = Add(CountingSource(), otherSubgraph);
+    const IntNode d = Add(Sink(), otherSubgraph);
+    graph.LinkPins(a.out, b.in);
+    graph.LinkPins(c.out, d.in);
+
+    NodeExecutingGraphTraverser traverser(graph, mainSubgraph);
+    traverser.Traverse();
+
+    EXPECT_EQ(b.Executes(), 1);
+    EXPECT_EQ(b.LastInput(), 1);
+    EXPECT_EQ(c.Executes(), 0);
+    EXPECT_EQ(d.Executes(), 0);
+}
+
+TEST_F(NodeExecutingGraphTraverserTest, NeitherSetsNorChecksTheGraphsTraversalFlag) {
+    IntNode a = Add(CountingSource());
+    const IntNode b = Add(Sink());
+    graph.LinkPins(a.out, b.in);
+    const IntNode c = Add(CountingSource(), otherSubgraph);
+    const IntNode d = Add(Sink(), otherSubgraph);
+    graph.LinkPins(c.out, d.in);
+    bool viaGraph = false;
+    a.function->SetBody([&](const DataMap&) {
+        if (viaGraph) {
+            NodeExecutingGraphTraverser(graph, otherSubgraph).Traverse();
+        } else {
+            graph.Traverse(otherSubgraph);
+        }
+        return DataMap{{a.out, Int(1)}};
+    });
+
+    // Under a direct traverser the graph is idle, so the node may ask the graph to traverse.
+    NodeExecutingGraphTraverser(graph, mainSubgraph).Traverse();
+    EXPECT_EQ(d.Executes(), 1);
+
+    // Under the graph's own Traverse a direct traverser is not refused.
+    viaGraph = true;
+    graph.Traverse();
+    EXPECT_EQ(d.Executes(), 2);
+    EXPECT_EQ(b.Executes(), 2);
+}
+
+TEST_F(NodeExecutingGraphTraverserTest, CopyWalksTheSameGraphAndSubgraph) {
+    const IntNode a = Add(CountingSource());
+    const IntNode b = Add(Sink());
+    graph.LinkPins(a.out, b.in);
+    const IntNode c = Add(CountingSource(), otherSubgraph);
+    const IntNode d = Add(Sink(), otherSubgraph);
+    graph.LinkPins(c.out, d.in);
+    auto original = std::make_unique<NodeExecutingGraphTraverser>(graph, otherSubgraph);
+    NodeExecutingGraphTraverser copy(*original);
+    original.reset();
+
+    IGraphTraverser& traverser = copy;
+    traverser.Traverse();
+
+    EXPECT_EQ(b.Executes(), 0);
+    EXPECT_EQ(d.Executes(), 1);
+}
+
+// A --> B --> C
+TEST_F(NodeExecutingGraphTraverserTest, WorksThroughTheTraversableInterfaceAlone) {
+    const IntNode a = Add(CountingSource());
+    const IntNode b = Add(Increment());
+    const IntNode c = Add(Sink());
+    graph.LinkPins(a.out, b.in);
+    graph.LinkPins(b.out, c.in);
+    RecordingGraph recording(graph);
+
+    // The subgraph is one the graph has never heard of; only the decorator knows its members.
+    NodeExecutingGraphTraverser(recording, CreateGUID()).Traverse();
+
+    ASSERT_EQ(c.Executes(), 1);
+    EXPECT_EQ(c.LastInput(), 2);
+    EXPECT_EQ(recording.calls["GetNodesInTopologicalOrder"], 1);
+    EXPECT_EQ(recording.calls["GetNodesInExecutionSubgraph"], 1);
+    EXPECT_EQ(recording.calls["GetTraversableNode"], 3);
+    const std::set<std::string> used = {"GetNodesInTopologicalOrder",
+                                        "GetNodesInExecutionSubgraph",
+                                        "NodeIsUnconnected",
+                                        "GetInputPins",
+                                        "HasUpstreamPin",
+                                        "GetTraversablePin",
+                                        "GetTraversableNode",
+                                        "GetOutputPins",
+                                        "GetDownstreamPins"};
+    for (const auto& [name, count] : recording.calls) {
+        EXPECT_TRUE(count == 0 || used.count(name) != 0) << name;
+    }
+}
+
+} // namespace
+} // namespace datagraph::test
