@@ -13,7 +13,7 @@
 
 namespace datagraph {
 
-struct Graph::Fields {
+struct __attribute__((visibility("hidden"))) Graph::Fields {
     using SubgraphTable = std::multimap<GUID, GUID>;
 
     explicit Fields(const GUID& defaultExecutionSubgraphID)
