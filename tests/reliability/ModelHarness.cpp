@@ -263,13 +263,16 @@ std::shared_ptr<INodeFunction> ModelHarness::NewFunction(const Slot& slot) {
             script->outputs.emplace_back(pin, RandomKind(choices));
         }
     }
-    const std::uint32_t roll = choices.Below(100);
-    script->action = roll < 70   ? Action::Return
-                     : roll < 77 ? Action::ThrowGraphException
-                     : roll < 81 ? Action::ThrowHostError
-                     : roll < 85 ? Action::DestroyOwnNode
-                     : roll < 93 ? Action::TraverseOwnGraphAndCatch
-                                 : Action::TraverseOwnGraphAndRethrow;
+    const std::uint32_t roll = choices.Below(1000);
+    script->action = roll < 660   ? Action::Return
+                     : roll < 730 ? Action::ThrowGraphException
+                     : roll < 770 ? Action::ThrowHostError
+                     : roll < 810 ? Action::DestroyOwnNode
+                     : roll < 860 ? Action::DestroyAnotherNode
+                     : roll < 870 ? Action::ClearOwnGraph
+                     : roll < 940 ? Action::TraverseOwnGraphAndCatch
+                                  : Action::TraverseOwnGraphAndRethrow;
+    script->target = PickNode(slot, 70);
     std::set<GUID> ruled;
     for (const auto& [pin, kind] : script->outputs) {
         if (!choices.Chance(75)) {

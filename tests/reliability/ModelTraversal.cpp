@@ -194,6 +194,17 @@ ModelHarness::StepResult ModelHarness::RunTracedNode(GraphModel& model, std::siz
     case Action::DestroyOwnNode:
         model.DestroyNode(entry.node);
         break;
+    case Action::DestroyAnotherNode:
+        model.DestroyNode(script->target);
+        break;
+    case Action::ClearOwnGraph:
+        while (!model.nodes.empty()) {
+            model.DestroyNode(model.nodes.begin()->first);
+        }
+        if (!model.subgraphEntries.empty()) {
+            return {StepKind::Failed, {"All nodes should have already been removed."}};
+        }
+        break;
     case Action::TraverseOwnGraphAndCatch:
     case Action::TraverseOwnGraphAndRethrow:
         Check(inTraversal && !entry.nestedRan && entry.nested == kNestedRefusal,

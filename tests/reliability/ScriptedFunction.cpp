@@ -74,8 +74,15 @@ DataMap ScriptedFunction::Execute(const DataMap& inputs) {
     case Action::ThrowHostError:
         throw ScriptedHostError(script->FailureMessage());
     case Action::DestroyOwnNode:
+    case Action::DestroyAnotherNode:
         if (graph) {
-            graph->DestroyNode(script->id);
+            graph->DestroyNode(script->action == Action::DestroyOwnNode ? script->id
+                                                                        : script->target);
+        }
+        break;
+    case Action::ClearOwnGraph:
+        if (graph) {
+            graph->Clear();
         }
         break;
     case Action::TraverseOwnGraphAndCatch:

@@ -2,7 +2,8 @@
 
 // A node function driven by a script that both the real graph and the model can run: its schemas,
 // what it does when executed (return outputs computed from its inputs, throw, destroy its own
-// node, ask its own graph to traverse) and whether Clone() yields nothing. Every execution is
+// node or another, clear its graph, ask its own graph to traverse) and whether Clone() yields
+// nothing. Every execution is
 // written to a shared trace together with the pin states the function saw, so that a model can
 // follow a traversal whose order the graph chooses.
 
@@ -31,6 +32,8 @@ enum class Action {
     ThrowGraphException,
     ThrowHostError,
     DestroyOwnNode,
+    DestroyAnotherNode, // the script's target, whatever it names
+    ClearOwnGraph,
     TraverseOwnGraphAndCatch,
     TraverseOwnGraphAndRethrow,
 };
@@ -51,6 +54,7 @@ struct FunctionScript {
     Action action = Action::Return;
     std::vector<OutputRule> rules;
     bool cloneReturnsNothing = false;
+    GUID target; // for DestroyAnotherNode
 
     /// The outputs the function returns for these inputs.
     DataMap Outputs(const DataMap& inputs) const;
