@@ -108,7 +108,12 @@ public:
     std::vector<const Pin*> GetAllPins() const;
 
 private:
+    friend class Node; // a node reads and writes its own pins through the records
+
     struct Fields;
+
+    DataMap PrivateHelper_GatherInputs(const GUID& nodeId) const;
+    void PrivateHelper_WriteOutputs(const GUID& nodeId, const DataMap& outputs);
 
     Node& GetNode(const GUID& nodeId);
     Pin& GetPin(const GUID& pinId);
@@ -120,8 +125,6 @@ private:
     void PrivateHelper_CreatePin(const GUID& nodeId, const GUID& pinId,
                                  const std::type_info& dataType, bool outputPin);
     void PrivateHelper_DestroyPin(const GUID& nodeId, GUID pinId, bool outputPin);
-    void PrivateHelper_AddNodeToExecutionSubgraph(const GUID& nodeId,
-                                                  const GUID& executionSubgraph);
 
     std::unique_ptr<Fields> fields;
 };
