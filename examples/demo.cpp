@@ -1,190 +1,171 @@
-// A small host program: it builds a graph in which two constants feed an adder, runs it once and
-// prints what the graph then holds: its nodes, the values on their pins, and its links.
+// A host program: a monthly budget kept as a graph. It runs the budget and its yearly outlook,
+// prints every cell with its value and what happened to each node and why, changes the rent,
+// runs again, lists what CheckGraph finds, and draws the graph with Graphviz.
+//
+// Usage: kesdatagraph_demo [directory]   (writes budget.dot there, and budget.svg if `dot` is
+// installed; the current directory by default)
+
+#include "budget/Workbook.h"
 
 #include <datagraph/DataGraph.h>
+#include <kescoreplatform/KLog.h>
 
-#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iomanip>
 #include <iostream>
-#include <map>
-#include <memory>
 #include <string>
-#include <typeinfo>
-#include <utility>
 #include <vector>
 
 namespace {
 
-using datagraph::DataMap;
 using datagraph::Graph;
 using datagraph::GUID;
-using datagraph::Schema;
 
-/// The one value type of this program. Values are immutable once on a pin.
-class Integer : public datagraph::IDataValue {
-public:
-    explicit Integer(int value)
-        : value(value) {}
-
-    std::unique_ptr<IDataValue> Clone() const override { return std::make_unique<Integer>(value); }
-
-    const std::type_info& GetType() const override { return typeid(Integer); }
-
-    int Get() const { return value; }
-
-private:
-    int value;
-};
-
-/// What the demo's node functions share: a name, an id, and named pins that carry integers.
-class IntegerFunction : public datagraph::INodeFunction {
-public:
-    explicit IntegerFunction(std::string name)
-        : name(std::move(name)) {}
-
-    std::string GetName() const override { return name; }
-
-    std::string GetDescription() const override { return "demo node " + name; }
-
-    GUID GetId() const override { return id; }
-
-    std::string GetInputOrOutputName(const GUID& pinId) const override {
-        return pinNames.at(pinId);
-    }
-
-    std::string GetInputOrOutputDescription(const GUID&) const override { return "an integer"; }
-
-    Schema GetInputSchema() const override { return SchemaOf(inputs); }
-
-    Schema GetOutputSchema() const override { return SchemaOf(outputs); }
-
-protected:
-    GUID AddPin(std::vector<GUID>& pins, const std::string& pinName) {
-        const GUID pinId = datagraph::CreateGUID();
-        pins.push_back(pinId);
-        pinNames.emplace(pinId, pinName);
-        return pinId;
-    }
-
-    std::vector<GUID> inputs;
-    std::vector<GUID> outputs;
-
-private:
-    static Schema SchemaOf(const std::vector<GUID>& pins) {
-        Schema schema;
-        for (const GUID& pinId : pins) {
-            schema.emplace(pinId, typeid(Integer));
-        }
-        return schema;
-    }
-
-    std::string name;
-    GUID id = datagraph::CreateGUID();
-    std::map<GUID, std::string> pinNames;
-};
-
-class Constant : public IntegerFunction {
-public:
-    Constant(std::string name, int value)
-        : IntegerFunction(std::move(name))
-        , output(AddPin(outputs, "value"))
-        , value(value) {}
-
-    std::shared_ptr<INodeFunction> Clone() const override {
-        return std::make_shared<Constant>(*this);
-    }
-
-    DataMap Execute(const DataMap&) override {
-        return {{output, std::make_shared<const Integer>(value)}};
-    }
-
-    std::string GetClassIdentifier() const override { return "demo-constant"; }
-
-    const GUID output;
-
-private:
-    int value;
-};
-
-class Adder : public IntegerFunction {
-public:
-    explicit Adder(std::string name)
-        : IntegerFunction(std::move(name))
-        , left(AddPin(inputs, "a"))
-        , right(AddPin(inputs, "b"))
-        , sum(AddPin(outputs, "sum")) {}
-
-    std::shared_ptr<INodeFunction> Clone() const override { return std::make_shared<Adder>(*this); }
-
-    DataMap Execute(const DataMap& in) override {
-        const int total = ValueOf(in.at(left)) + ValueOf(in.at(right));
-        return {{sum, std::make_shared<const Integer>(total)}};
-    }
-
-    std::string GetClassIdentifier() const override { return "demo-adder"; }
-
-    static int ValueOf(const std::shared_ptr<const datagraph::IDataValue>& value) {
-        return dynamic_cast<const Integer&>(*value).Get();
-    }
-
-    const GUID left;
-    const GUID right;
-    const GUID sum;
-};
+std::string NodeName(const Graph& graph, const GUID& nodeId) {
+    return graph.GetConstNode(nodeId).GetNodeFunction().GetName();
+}
 
 std::string PinName(const Graph& graph, const GUID& pinId) {
-    const datagraph::Node& node = graph.GetConstNode(graph.GetOwningNode(pinId));
-    return node.GetNodeFunction().GetName() + "." +
-           node.GetNodeFunction().GetInputOrOutputName(pinId);
+    return graph.GetConstNode(graph.GetOwningNode(pinId))
+        .GetNodeFunction()
+        .GetInputOrOutputName(pinId);
 }
 
-void PrintPins(const Graph& graph, const datagraph::Node& node, const char* direction,
-               const datagraph::IdentifierSet& pins) {
-    std::vector<std::pair<std::string, GUID>> named;
-    for (const GUID& pinId : pins) {
-        named.emplace_back(node.GetNodeFunction().GetInputOrOutputName(pinId), pinId);
+/// Prints each node's fate as the traversal reports it, in running order.
+class PrintingObserver : public datagraph::ITraversalObserver {
+public:
+    explicit PrintingObserver(const Graph& graph)
+        : graph(graph) {}
+
+    void NodeRan(const GUID& nodeId, std::chrono::nanoseconds duration) override {
+        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(duration);
+        std::cout << "    ran      " << NodeName(graph, nodeId) << " (" << micros.count()
+                  << " us)\n";
     }
-    std::sort(named.begin(), named.end());
-    for (const auto& [name, pinId] : named) {
-        const auto data = graph.GetDataFromPin(pinId);
-        std::cout << "    " << direction << " " << name << " = "
-                  << (data ? std::to_string(Adder::ValueOf(data)) : "(no value)") << "\n";
+
+    void NodeSkipped(const GUID& nodeId, datagraph::SkipReason reason,
+                     const datagraph::IdentifierSet& unmarkedInputPins) override {
+        if (reason == datagraph::SkipReason::OutsideExecutionSubgraph) {
+            outside.push_back(NodeName(graph, nodeId));
+            return;
+        }
+        std::cout << "    skipped  " << NodeName(graph, nodeId);
+        if (reason == datagraph::SkipReason::Unconnected) {
+            std::cout << ": it has no links\n";
+            return;
+        }
+        std::cout << ": no new data on";
+        for (const GUID& pinId : unmarkedInputPins) {
+            std::cout << " '" << PinName(graph, pinId) << "'";
+        }
+        std::cout << "\n";
+    }
+
+    void NodeFailed(const GUID& nodeId, const std::string& message) override {
+        std::cout << "    FAILED   " << NodeName(graph, nodeId) << ": " << message << "\n";
+    }
+
+    void PrintOutside() const {
+        std::cout << "    (not in this subgraph, so not run: " << outside.size() << " nodes)\n";
+    }
+
+private:
+    const Graph& graph;
+    std::vector<std::string> outside;
+};
+
+void Run(budget::Workbook& workbook, const GUID& subgraph) {
+    std::cout << "  Traverse(\"" << workbook.SubgraphNames().at(subgraph) << "\"):\n";
+    PrintingObserver observer(workbook.GetGraph());
+    workbook.GetGraph().Traverse(subgraph, observer);
+    observer.PrintOutside();
+}
+
+void PrintCells(const budget::Workbook& workbook) {
+    const Graph& graph = workbook.GetGraph();
+    std::cout << "  The workbook now reads:\n";
+    for (const GUID& nodeId : workbook.NodesInReadingOrder()) {
+        for (const GUID& pinId : graph.GetOutputPins(nodeId)) {
+            std::string name = NodeName(graph, nodeId);
+            if (graph.GetOutputPins(nodeId).size() > 1) {
+                name += ": " + PinName(graph, pinId);
+            }
+            const auto value = graph.GetDataFromPin(pinId);
+            std::cout << "    " << std::left << std::setw(22) << name << " "
+                      << (value ? budget::Describe(*value) : "(no value)") << "\n";
+        }
     }
 }
 
-void PrintGraph(const Graph& graph) {
-    std::cout << "The graph holds " << graph.GetNodes().size() << " nodes, in running order:\n";
-    for (const GUID& nodeId : graph.GetNodesInTopologicalOrder()) {
-        const datagraph::Node& node = graph.GetConstNode(nodeId);
-        std::cout << "  " << node.GetNodeFunction().GetName() << " ("
-                  << node.GetNodeFunction().GetClassIdentifier() << ")\n";
-        PrintPins(graph, node, "in ", node.GetInputPins());
-        PrintPins(graph, node, "out", node.GetOutputPins());
+void ClearMarks(Graph& graph) {
+    for (const datagraph::Pin* pin : graph.GetAllPins()) {
+        graph.GetTraversablePin(pin->GetId()).SetUpdatedData(false);
     }
-    std::cout << "and " << graph.GetPinToPinEdges().size() << " links:\n";
-    for (const auto& [upstream, downstream] : graph.GetPinToPinEdges()) {
-        std::cout << "  " << PinName(graph, upstream) << " -> " << PinName(graph, downstream)
-                  << "\n";
+}
+
+void PrintProblems(const Graph& graph) {
+    std::cout << "\nWhat CheckGraph finds before anyone runs into it:\n";
+    for (const datagraph::GraphProblem& problem : datagraph::CheckGraph(graph)) {
+        std::cout << "  - " << problem.message << "\n";
     }
+    std::cout << "FindCycle: "
+              << (datagraph::FindCycle(graph).nodes.empty() ? "no cycle" : "a cycle") << "\n";
+}
+
+int DrawPicture(const budget::Workbook& workbook, const std::string& directory) {
+    const std::string dotFile = directory + "/budget.dot";
+    std::ofstream out(dotFile);
+    datagraph::GraphvizOptions options;
+    options.graphName = "budget";
+    options.subgraphNames = workbook.SubgraphNames();
+    options.describeValue = budget::Describe;
+    datagraph::WriteGraphviz(workbook.GetGraph(), out, options);
+    out.close();
+    if (!out) {
+        std::cerr << "Could not write " << dotFile << "\n";
+        return EXIT_FAILURE;
+    }
+    std::cout << "\nThe graph as Graphviz source: " << dotFile << "\n";
+    if (std::system("command -v dot >/dev/null 2>&1") != 0) {
+        std::cout << "(install Graphviz to turn it into a picture: dot -Tsvg -O " << dotFile
+                  << ")\n";
+        return EXIT_SUCCESS;
+    }
+    const std::string svgFile = directory + "/budget.svg";
+    const std::string command = "dot -Tsvg -o '" + svgFile + "' '" + dotFile + "'";
+    if (std::system(command.c_str()) != 0) {
+        std::cerr << "dot could not draw " << dotFile << "\n";
+        return EXIT_FAILURE;
+    }
+    std::cout << "The picture of the graph: " << svgFile << " (open it in a web browser)\n";
+    return EXIT_SUCCESS;
 }
 
 } // namespace
 
-int main() {
-    Graph graph(datagraph::CreateGUID());
-    auto two = std::make_shared<Constant>("two", 2);
-    auto forty = std::make_shared<Constant>("forty", 40);
-    auto adder = std::make_shared<Adder>("adder");
+int main(int argc, char** argv) {
+    const std::string directory = argc > 1 ? argv[1] : ".";
+    // The library logs one Info line per node that fails; show it where it happens.
+    KLog::SetLogSink([](KLog::Severity, const std::wstring& message) {
+        std::cout << "    log      " << std::string(message.begin(), message.end()) << "\n";
+    });
 
-    // The null GUID files each node under the graph's default execution subgraph.
-    graph.CreateNode(two, datagraph::GetNullGUID());
-    graph.CreateNode(forty, datagraph::GetNullGUID());
-    graph.CreateNode(adder, datagraph::GetNullGUID());
-    graph.LinkPins(two->output, adder->left);
-    graph.LinkPins(forty->output, adder->right);
+    budget::Workbook workbook;
+    std::cout << "First run: every cell holds what the person typed in.\n";
+    Run(workbook, workbook.MonthlySubgraph());
+    Run(workbook, workbook.YearlySubgraph());
+    PrintCells(workbook);
 
-    // Runs the constants, hands their values along the links, then runs the adder.
-    graph.Traverse();
+    std::cout << "\nSecond run: the rent goes up to 1,600.00; the host clears every mark first,\n"
+                 "so only data produced in this run makes a node ready.\n";
+    workbook.GetCell("rent").Set(budget::Cents(160000));
+    ClearMarks(workbook.GetGraph());
+    Run(workbook, workbook.MonthlySubgraph());
+    Run(workbook, workbook.YearlySubgraph());
+    PrintCells(workbook);
 
-    PrintGraph(graph);
-    return 0;
+    PrintProblems(workbook.GetGraph());
+    return DrawPicture(workbook, directory);
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the library and the demo host program in build/, and runs it.
+# Installs what is missing (Graphviz included), builds the library and the demo host program in
+# build/, and runs it; the demo leaves its picture of the graph in build/budget.svg.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -9,4 +10,4 @@ build=$root/build
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKESDATAGRAPH_BUILD_EXAMPLES=ON -DKESDATAGRAPH_WARNINGS_AS_ERRORS=ON
 cmake --build "$build" --parallel "$(nproc)" --target kesdatagraph_demo
-"$build/examples/kesdatagraph_demo"
+"$build/examples/kesdatagraph_demo" "$build"

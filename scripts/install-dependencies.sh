@@ -9,6 +9,7 @@ packages=(
     qtbase5-dev qtbase5-dev-tools
     libgtest-dev libgmock-dev googletest
     libbenchmark-dev
+    doxygen graphviz pkg-config
 )
 
 missing=()

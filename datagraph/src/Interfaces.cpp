@@ -10,6 +10,7 @@
 #include <datagraph/ITraversableGraph.h>
 #include <datagraph/ITraversableNode.h>
 #include <datagraph/ITraversablePin.h>
+#include <datagraph/ITraversalObserver.h>
 
 namespace datagraph {
 
@@ -22,5 +23,13 @@ ITraversablePin::~ITraversablePin() = default;
 IEditableGraph::~IEditableGraph() = default;
 ITraversableGraph::~ITraversableGraph() = default;
 IGraphTraverser::~IGraphTraverser() = default;
+ITraversalObserver::~ITraversalObserver() = default;
+
+// A host overrides only what it wants to hear about.
+void ITraversalObserver::NodeRan(const GUID&, std::chrono::nanoseconds) {}
+
+void ITraversalObserver::NodeSkipped(const GUID&, SkipReason, const IdentifierSet&) {}
+
+void ITraversalObserver::NodeFailed(const GUID&, const std::string&) {}
 
 } // namespace datagraph

@@ -2,6 +2,7 @@
 
 // Everything a host needs, in one include.
 
+#include <datagraph/Diagnostics.h>
 #include <datagraph/Foundation.h>
 #include <datagraph/Graph.h>
 #include <datagraph/HelloWorld.h>
@@ -14,6 +15,7 @@
 #include <datagraph/ITraversableGraph.h>
 #include <datagraph/ITraversableNode.h>
 #include <datagraph/ITraversablePin.h>
+#include <datagraph/ITraversalObserver.h>
 #include <datagraph/Node.h>
 #include <datagraph/NodeExecutingGraphTraverser.h>
 #include <datagraph/Pin.h>

@@ -12,6 +12,7 @@
 #include <datagraph/ITraversableGraph.h>
 #include <datagraph/ITraversableNode.h>
 #include <datagraph/ITraversablePin.h>
+#include <datagraph/ITraversalObserver.h>
 #include <datagraph/Node.h>
 #include <datagraph/Pin.h>
 
@@ -99,6 +100,8 @@ public:
     /// Refused with GraphException while this graph is already traversing.
     void Traverse(const GUID& executionSubgraph) override;
     void Traverse() override;
+    /// As Traverse(executionSubgraph), and tells `observer` what happened to every node.
+    void Traverse(const GUID& executionSubgraph, ITraversalObserver& observer);
 
     // Finding and enumeration.
     IdentifierList FindNodes(std::function<bool(const INodeFunction&)> predicate) const override;
@@ -125,6 +128,7 @@ private:
     void PrivateHelper_CreatePin(const GUID& nodeId, const GUID& pinId,
                                  const std::type_info& dataType, bool outputPin);
     void PrivateHelper_DestroyPin(const GUID& nodeId, GUID pinId, bool outputPin);
+    void PrivateHelper_Traverse(const GUID& executionSubgraph, ITraversalObserver* observer);
 
     std::unique_ptr<Fields> fields;
 };
