@@ -66,6 +66,11 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     std::shared_ptr<Pin> ReleasePin(PinRecord& pinRecord);
     void AddSubgraphEntry(const GUID& nodeId, const GUID& executionSubgraph);
 
+    class TraversalSteps;
+
+    /// Every node, each after its input nodes; raises the failures GetNodesInTopologicalOrder
+    /// documents.
+    std::vector<const NodeRecord*> TopologicalOrder() const;
     static IdentifierSet PinIds(const std::vector<PinRecord*>& pinRecords);
     /// The number of distinct input nodes, as GetInputNodes counts them.
     std::int32_t CountInputNodes(const NodeRecord& node) const;

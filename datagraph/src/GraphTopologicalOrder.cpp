@@ -5,14 +5,24 @@
 
 namespace datagraph {
 
+IdentifierList Graph::GetNodesInTopologicalOrder() const {
+    IdentifierList ids;
+    const std::vector<const Fields::NodeRecord*> order = fields->TopologicalOrder();
+    ids.reserve(order.size());
+    for (const Fields::NodeRecord* node : order) {
+        ids.push_back(node->id);
+    }
+    return ids;
+}
+
 // Kahn's method over the records: every node's distinct input nodes are counted once, and a
 // placed node releases each of its distinct output nodes once. Links that run from an input pin,
 // or into an output pin, make the two counts disagree; the checks below report that.
-IdentifierList Graph::GetNodesInTopologicalOrder() const {
-    const Fields& f = *fields;
-    IdentifierList order;
+std::vector<const Graph::Fields::NodeRecord*> Graph::Fields::TopologicalOrder() const {
+    const Fields& f = *this;
+    std::vector<const NodeRecord*> order;
     order.reserve(f.nodes.size());
-    std::vector<const Fields::NodeRecord*> ready;
+    std::vector<const NodeRecord*> ready;
     for (const auto& entry : f.nodes) {
         entry.second.pendingInputs = f.CountInputNodes(entry.second);
         if (entry.second.pendingInputs == 0) {
@@ -20,13 +30,13 @@ IdentifierList Graph::GetNodesInTopologicalOrder() const {
         }
     }
     while (!ready.empty()) {
-        const Fields::NodeRecord& node = *ready.back();
+        const NodeRecord& node = *ready.back();
         ready.pop_back();
-        order.push_back(node.id);
+        order.push_back(&node);
         const std::uint32_t visit = f.NextVisit();
-        for (const Fields::PinRecord* pin : node.outputPins) {
-            for (const Fields::PinRecord* downstreamPin : pin->downstream) {
-                const Fields::NodeRecord& downstream = *downstreamPin->owner;
+        for (const PinRecord* pin : node.outputPins) {
+            for (const PinRecord* downstreamPin : pin->downstream) {
+                const NodeRecord& downstream = *downstreamPin->owner;
                 if (downstream.visit == visit) {
                     continue;
                 }
