@@ -13,39 +13,35 @@ void Graph::CreateNode(std::shared_ptr<INodeFunction> function, const GUID& exec
     CheckThat(!HasNode(nodeId), "GUID is already assigned to an existing node.");
     const Schema inputSchema = function->GetInputSchema();
     const Schema outputSchema = function->GetOutputSchema();
-    PrivateHelper_CheckPinIdsAreFree(inputSchema, outputSchema);
-
     auto node = std::make_shared<Node>(*this, std::move(function));
+
+    // Each pin's insertion doubles as the check that its id is free; a clash takes back everything
+    // inserted before it, so a refused node leaves the graph exactly as it was.
     Fields::NodeRecord& record = fields->nodes[nodeId];
     record.id = nodeId;
     record.node = std::move(node);
+    record.inputPins.reserve(inputSchema.size());
+    record.outputPins.reserve(outputSchema.size());
+    bool pinIdsAreFree = true;
+    for (const auto& [pinId, dataType] : inputSchema) {
+        pinIdsAreFree = pinIdsAreFree && fields->TryAddPin(record, pinId, dataType, false);
+    }
+    for (const auto& [pinId, dataType] : outputSchema) {
+        pinIdsAreFree = pinIdsAreFree && fields->TryAddPin(record, pinId, dataType, true);
+    }
+    if (!pinIdsAreFree) {
+        fields->RemoveUnlinkedNode(nodeId);
+        GraphAssert(false, "Requested pin id is already being used by another pin.");
+    }
+
     auto absent = fields->subgraphEntriesOfAbsentNodes.find(nodeId);
     if (absent != fields->subgraphEntriesOfAbsentNodes.end()) {
         record.subgraphEntries = std::move(absent->second);
         fields->subgraphEntriesOfAbsentNodes.erase(absent);
     }
-    record.inputPins.reserve(inputSchema.size());
-    for (const auto& [pinId, dataType] : inputSchema) {
-        PrivateHelper_CreatePin(nodeId, pinId, dataType, false);
-    }
-    record.outputPins.reserve(outputSchema.size());
-    for (const auto& [pinId, dataType] : outputSchema) {
-        PrivateHelper_CreatePin(nodeId, pinId, dataType, true);
-    }
     const GUID& subgraph =
         executionSubgraph == GetNullGUID() ? fields->defaultExecutionSubgraphID : executionSubgraph;
     fields->AddSubgraphEntry(nodeId, subgraph);
-}
-
-void Graph::PrivateHelper_CheckPinIdsAreFree(const Schema& inputSchema,
-                                             const Schema& outputSchema) const {
-    for (const auto& entry : inputSchema) {
-        CheckThat(!HasPin(entry.first), "Requested pin id is already being used by another pin.");
-    }
-    for (const auto& entry : outputSchema) {
-        CheckThat(!HasPin(entry.first) && inputSchema.count(entry.first) == 0,
-                  "Requested pin id is already being used by another pin.");
-    }
 }
 
 void Graph::CreateInputPin(const GUID& nodeId, const GUID& pinId, const std::type_info& dataType) {
@@ -60,15 +56,8 @@ void Graph::PrivateHelper_CreatePin(const GUID& nodeId, const GUID& pinId,
                                     const std::type_info& dataType, bool outputPin) {
     Fields::NodeRecord* node = fields->FindNode(nodeId);
     CheckThat(node != nullptr, "Node does not exist");
-    CheckThat(!HasPin(pinId), "Requested pin id is already being used by another pin.");
-
-    auto pin = std::make_shared<Pin>(dataType, pinId);
-    Fields::PinRecord& record = fields->pins[pinId];
-    record.pin = std::move(pin);
-    record.owner = node;
-    record.isOutput = outputPin;
-    (outputPin ? node->outputPins : node->inputPins).push_back(&record);
-    ++fields->structureVersion;
+    CheckThat(fields->TryAddPin(*node, pinId, dataType, outputPin),
+              "Requested pin id is already being used by another pin.");
 }
 
 void Graph::DestroyInputPin(const GUID& nodeId, const GUID& pinId) {

@@ -81,6 +81,33 @@ void Graph::Fields::RemoveDownstreamLinks(PinRecord& upstreamPin) {
     ++structureVersion;
 }
 
+bool Graph::Fields::TryAddPin(NodeRecord& node, const GUID& pinId, const std::type_info& dataType,
+                              bool outputPin) {
+    auto [entry, inserted] = pins.try_emplace(pinId);
+    if (!inserted) {
+        return false;
+    }
+    PinRecord& record = entry->second;
+    record.pin = std::make_shared<Pin>(dataType, pinId);
+    record.owner = &node;
+    record.isOutput = outputPin;
+    (outputPin ? node.outputPins : node.inputPins).push_back(&record);
+    ++structureVersion;
+    return true;
+}
+
+void Graph::Fields::RemoveUnlinkedNode(const GUID& nodeId) {
+    NodeRecord& node = nodes.at(nodeId);
+    for (const PinRecord* pin : node.inputPins) {
+        pins.erase(pin->pin->GetId());
+    }
+    for (const PinRecord* pin : node.outputPins) {
+        pins.erase(pin->pin->GetId());
+    }
+    nodes.erase(nodeId);
+    ++structureVersion;
+}
+
 // Every link that names the pin goes with it, whichever end it stands at, so the link table never
 // refers to a pin that is gone.
 std::shared_ptr<Pin> Graph::Fields::ReleasePin(PinRecord& pinRecord) {

@@ -1,9 +1,11 @@
 #include <datagraph/Graph.h>
 
+#include "Checks.h"
 #include "GraphFields.h"
 #include "ScopedFlagSetter.h"
 #include "TraversalLoop.h"
 
+#include <iterator>
 #include <optional>
 
 namespace datagraph {
@@ -63,6 +65,41 @@ public:
         return Fresh() ? *order[i]->node : Interface().Node(i);
     }
 
+    // What Node::Execute does, with the node's pins taken from its record.
+    void Execute(std::size_t i, ITraversableNode& node) {
+        if (!Fresh()) {
+            node.Execute();
+            return;
+        }
+        const NodeRecord& record = *order[i];
+        const std::shared_ptr<INodeFunction> running = record.node->function;
+        const GUID nodeId = running->GetId();
+        DataMap inputs;
+        inputs.reserve(record.inputPins.size());
+        for (const PinRecord* pin : record.inputPins) {
+            if (std::shared_ptr<const IDataValue> value = pin->pin->GetData()) {
+                inputs.emplace(pin->pin->GetId(), std::move(value));
+            }
+        }
+        const DataMap outputs = running->Execute(inputs);
+        if (!Fresh()) {
+            graph.PrivateHelper_WriteOutputs(nodeId, outputs);
+            return;
+        }
+        for (auto entry = outputs.begin(); entry != outputs.end(); ++entry) {
+            PinRecord* pin = FindOutputPin(record, entry->first);
+            if (pin == nullptr) {
+                GraphAssert(false, "Could not find the indicated output pin.");
+                return;
+            }
+            pin->pin->SetData(entry->second);
+            if (!Fresh()) { // a value's GetType() edited the graph: the rest goes the long way
+                graph.PrivateHelper_WriteOutputs(nodeId, DataMap(std::next(entry), outputs.end()));
+                return;
+            }
+        }
+    }
+
     void MoveDataDownstream(std::size_t i) {
         if (!Fresh()) {
             Interface().MoveDataDownstream(i);
@@ -84,6 +121,19 @@ public:
     }
 
 private:
+    PinRecord* FindOutputPin(const NodeRecord& node, const GUID& pinId) {
+        if (node.outputPins.size() <= 8) {
+            for (PinRecord* pin : node.outputPins) {
+                if (pin->pin->GetId() == pinId) {
+                    return pin;
+                }
+            }
+            return nullptr;
+        }
+        PinRecord* pin = graph.fields->FindPin(pinId);
+        return pin != nullptr && pin->owner == &node && pin->isOutput ? pin : nullptr;
+    }
+
     bool Fresh() const { return graph.fields->structureVersion == version; }
 
     InterfaceSteps& Interface() {

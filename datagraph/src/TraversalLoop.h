@@ -39,7 +39,7 @@ template <typename Steps> void RunTraversal(Steps& steps, ITraversalObserver* ob
         ITraversableNode& node = steps.Node(i);
         const Clock::time_point started = observer ? Clock::now() : Clock::time_point();
         try {
-            node.Execute();
+            steps.Execute(i, node);
             steps.MoveDataDownstream(i);
         } catch (const GraphException& failure) {
             LogMessage(
@@ -74,6 +74,8 @@ public:
     bool IsUnconnected(std::size_t i) { return graph.NodeIsUnconnected(order[i]); }
 
     ITraversableNode& Node(std::size_t i) { return graph.GetTraversableNode(order[i]); }
+
+    void Execute(std::size_t, ITraversableNode& node) { node.Execute(); }
 
     bool InputsAreReady(std::size_t i) { return InputsAreReady(order[i]); }
 

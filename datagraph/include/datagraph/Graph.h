@@ -123,8 +123,6 @@ private:
     PinMap GetPins() const;
     IdentifierSet PrivateHelper_GetPins(const GUID& nodeId, bool outputPins) const;
     IdentifierSet PrivateHelper_GetAttachedNodes(const GUID& nodeId, bool inputNodes) const;
-    void PrivateHelper_CheckPinIdsAreFree(const Schema& inputSchema,
-                                          const Schema& outputSchema) const;
     void PrivateHelper_CreatePin(const GUID& nodeId, const GUID& pinId,
                                  const std::type_info& dataType, bool outputPin);
     void PrivateHelper_DestroyPin(const GUID& nodeId, GUID pinId, bool outputPin);
