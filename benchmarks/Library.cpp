@@ -1,0 +1,285 @@
+// The library under measurement, driven exactly as a host drives it: one node function per node,
+// one input pin per feeding edge, one output pin, int64 values on the pins.
+
+#include "HeapCounter.h"
+#include "Results.h"
+#include "Stopwatch.h"
+#include "Systems.h"
+
+#include <datagraph/Graph.h>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+namespace bench {
+
+namespace {
+
+using datagraph::DataMap;
+using datagraph::GUID;
+
+class Int64Value final : public datagraph::IDataValue {
+public:
+    explicit Int64Value(std::uint64_t number)
+        : number(number) {}
+
+    std::unique_ptr<datagraph::IDataValue> Clone() const override {
+        return std::make_unique<Int64Value>(number);
+    }
+
+    const std::type_info& GetType() const override { return typeid(Int64Value); }
+
+    const std::uint64_t number;
+};
+
+std::uint64_t executions = 0;
+
+class SumFunction final : public datagraph::INodeFunction {
+public:
+    SumFunction(const GUID& id, std::vector<GUID> inputs, const GUID& output)
+        : id(id)
+        , inputs(std::move(inputs))
+        , output(output) {}
+
+    std::shared_ptr<datagraph::INodeFunction> Clone() const override {
+        return std::make_shared<SumFunction>(*this);
+    }
+
+    DataMap Execute(const DataMap& values) override {
+        ++executions;
+        std::uint64_t sum = 1;
+        for (const auto& entry : values) {
+            sum += static_cast<const Int64Value&>(*entry.second).number;
+        }
+        return DataMap{{output, std::make_shared<const Int64Value>(sum)}};
+    }
+
+    std::string GetName() const override { return "sum"; }
+
+    std::string GetDescription() const override { return "one plus the sum of the inputs"; }
+
+    GUID GetId() const override { return id; }
+
+    std::string GetInputOrOutputName(const GUID&) const override { return {}; }
+
+    std::string GetInputOrOutputDescription(const GUID&) const override { return {}; }
+
+    datagraph::Schema GetInputSchema() const override {
+        datagraph::Schema schema;
+        for (const GUID& pin : inputs) {
+            schema.emplace(pin, typeid(Int64Value));
+        }
+        return schema;
+    }
+
+    datagraph::Schema GetOutputSchema() const override {
+        return datagraph::Schema{{output, typeid(Int64Value)}};
+    }
+
+    std::string GetClassIdentifier() const override { return "bench.sum"; }
+
+private:
+    GUID id;
+    std::vector<GUID> inputs;
+    GUID output;
+};
+
+using Functions = std::vector<std::shared_ptr<datagraph::INodeFunction>>;
+
+const GUID subgraph{{0x6b, 0x1e, 0x0c, 0x55, 0x2f, 0x3a, 0x4d, 0x21, 0x9a, 0x4e, 0x10, 0x77, 0x32,
+                     0xc8, 0x5d, 0x09}};
+
+std::shared_ptr<const Functions> MakeFunctions(const Workload& workload) {
+    auto functions = std::make_shared<Functions>();
+    functions->reserve(workload.shape.nodeCount);
+    for (std::size_t node = 0; node < workload.shape.nodeCount; ++node) {
+        functions->push_back(std::make_shared<SumFunction>(
+            workload.ids.nodes[node], workload.ids.inputPins[node], workload.ids.outputPins[node]));
+    }
+    return functions;
+}
+
+void Build(datagraph::Graph& graph, const Workload& workload, const Functions& functions) {
+    for (const auto& function : functions) {
+        graph.CreateNode(function, datagraph::GetNullGUID());
+    }
+    const Shape& shape = workload.shape;
+    for (std::size_t node = 0; node < shape.nodeCount; ++node) {
+        for (std::size_t input = 0; input < shape.upstream[node].size(); ++input) {
+            graph.LinkPins(workload.ids.outputPins[shape.upstream[node][input]],
+                           workload.ids.inputPins[node][input]);
+        }
+    }
+}
+
+std::unique_ptr<datagraph::Graph> BuildAndRun(const Workload& workload,
+                                              const Functions& functions) {
+    auto graph = std::make_unique<datagraph::Graph>(subgraph);
+    Build(*graph, workload, functions);
+    graph->Traverse();
+    return graph;
+}
+
+bool IsUnlinked(const Shape& shape, std::size_t node) {
+    return shape.upstream[node].empty() && shape.downstream[node].empty();
+}
+
+// A traversal leaves a node without links alone, so such a node never gets a value.
+std::size_t LinkedNodeCount(const Shape& shape) {
+    std::size_t linked = 0;
+    for (std::size_t node = 0; node < shape.nodeCount; ++node) {
+        linked += IsUnlinked(shape, node) ? 0 : 1;
+    }
+    return linked;
+}
+
+std::shared_ptr<datagraph::Graph> SharedRun(const Workload& workload, const Functions& functions) {
+    return SharedFixture<datagraph::Graph>(workload,
+                                           [&] { return BuildAndRun(workload, functions); });
+}
+
+void CheckValues(const datagraph::Graph& graph, const Workload& workload, const char* what) {
+    for (std::size_t node = 0; node < workload.shape.nodeCount; ++node) {
+        const auto value = graph.GetDataFromPin(workload.ids.outputPins[node]);
+        const bool right =
+            IsUnlinked(workload.shape, node)
+                ? value == nullptr
+                : value != nullptr &&
+                      static_cast<const Int64Value&>(*value).number == workload.expected[node];
+        Require(right, workload, systems::ours, std::string("wrong value after ") + what);
+    }
+}
+
+std::vector<std::uint32_t> AsIndices(const datagraph::IdentifierList& order,
+                                     const Workload& workload) {
+    std::unordered_map<GUID, std::uint32_t, boost::hash<GUID>> index;
+    for (std::uint32_t node = 0; node < workload.shape.nodeCount; ++node) {
+        index.emplace(workload.ids.nodes[node], node);
+    }
+    std::vector<std::uint32_t> indices;
+    for (const GUID& id : order) {
+        indices.push_back(index.at(id));
+    }
+    return indices;
+}
+
+void RecordMemory(const Workload& workload) {
+    HeapMeasurement heap;
+    {
+        const auto functions = MakeFunctions(workload);
+        const auto graph = BuildAndRun(workload, *functions);
+    }
+    RecordFigure(workload.shape.name, systems::ours, measures::memory,
+                 static_cast<double>(heap.PeakBytes()) /
+                     static_cast<double>(workload.shape.nodeCount));
+}
+
+void RegisterBuildAndRun(const Workload& workload,
+                         const std::shared_ptr<const Functions>& functions) {
+    const Workload* w = &workload;
+    RegisterMeasurement(workload, systems::ours, measures::build, [w, functions] {
+        return [w, functions](Stopwatch& watch) {
+            datagraph::Graph graph(subgraph);
+            watch.Start();
+            Build(graph, *w, *functions);
+            watch.Stop();
+        };
+    });
+    RegisterMeasurement(workload, systems::ours, measures::traverse, [w, functions] {
+        const auto graph = SharedRun(*w, *functions);
+        return [graph](Stopwatch& watch) {
+            watch.Start();
+            graph->Traverse();
+            watch.Stop();
+        };
+    });
+    RegisterMeasurement(workload, systems::ours, measures::order, [w, functions] {
+        const auto graph = SharedRun(*w, *functions);
+        return [graph](Stopwatch& watch) {
+            watch.Start();
+            const datagraph::IdentifierList order = graph->GetNodesInTopologicalOrder();
+            watch.Stop();
+            benchmark::DoNotOptimize(order.data());
+        };
+    });
+    RegisterMeasurement(workload, systems::ours, measures::copy, [w, functions] {
+        const auto graph = SharedRun(*w, *functions);
+        return [graph](Stopwatch& watch) {
+            watch.Start();
+            const datagraph::Graph copy(*graph);
+            watch.Stop();
+        };
+    });
+}
+
+void RegisterTeardown(const Workload& workload, const std::shared_ptr<const Functions>& functions) {
+    const Workload* w = &workload;
+    RegisterMeasurement(workload, systems::ours, measures::clear, [w, functions] {
+        return [w, functions](Stopwatch& watch) {
+            const auto graph = BuildAndRun(*w, *functions);
+            watch.Start();
+            graph->Clear();
+            watch.Stop();
+        };
+    });
+    RegisterMeasurement(workload, systems::ours, measures::destructor, [w, functions] {
+        return [w, functions](Stopwatch& watch) {
+            auto graph = BuildAndRun(*w, *functions);
+            watch.Start();
+            graph.reset();
+            watch.Stop();
+        };
+    });
+    RegisterMeasurement(workload, systems::ours, measures::destroyEach, [w, functions] {
+        return [w, functions](Stopwatch& watch) {
+            const auto graph = BuildAndRun(*w, *functions);
+            watch.Start();
+            for (std::uint32_t node : w->destroyOrder) {
+                graph->DestroyNode(w->ids.nodes[node]);
+            }
+            watch.Stop();
+        };
+    });
+}
+
+} // namespace
+
+void CheckLibrary(const Workload& workload) {
+    const std::size_t nodeCount = LinkedNodeCount(workload.shape);
+    const auto functions = MakeFunctions(workload);
+    executions = 0;
+    auto graph = BuildAndRun(workload, *functions);
+    Require(executions == nodeCount, workload, systems::ours, "not every linked node ran");
+    CheckValues(*graph, workload, "a run");
+    graph->Traverse();
+    Require(executions == 2 * nodeCount, workload, systems::ours,
+            "not every linked node ran again");
+    CheckValues(*graph, workload, "a second run");
+    Require(IsTopologicalOrder(workload.shape,
+                               AsIndices(graph->GetNodesInTopologicalOrder(), workload)),
+            workload, systems::ours, "the topological order is wrong");
+    datagraph::Graph copy(*graph);
+    copy.Traverse();
+    CheckValues(copy, workload, "copying and running the copy");
+    for (std::uint32_t node : workload.destroyOrder) {
+        copy.DestroyNode(workload.ids.nodes[node]);
+    }
+    Require(copy.GetNodes().empty() && copy.GetAllPins().empty() && copy.GetPinToPinEdges().empty(),
+            workload, systems::ours, "destroying every node left something behind");
+    CheckValues(*graph, workload, "destroying the nodes of a copy");
+    graph->Clear();
+    Require(graph->GetNodes().empty() && graph->GetAllPins().empty(), workload, systems::ours,
+            "Clear left something behind");
+    RecordMemory(workload);
+}
+
+void RegisterLibrary(const Workload& workload) {
+    const auto functions = MakeFunctions(workload);
+    RegisterBuildAndRun(workload, functions);
+    RegisterTeardown(workload, functions);
+}
+
+} // namespace bench

@@ -1,0 +1,196 @@
+#include "Results.h"
+
+#include "Shapes.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <tuple>
+#include <vector>
+
+namespace bench {
+
+namespace {
+
+struct GraphInfo {
+    std::string name;
+    std::size_t nodes;
+    std::size_t edges;
+    std::size_t pins;
+};
+
+std::vector<GraphInfo> graphs;
+std::map<std::tuple<std::string, std::string, std::string>, std::vector<double>> figures;
+
+std::optional<double> Median(const std::string& graph, const std::string& system,
+                             const std::string& what) {
+    auto found = figures.find({graph, system, what});
+    if (found == figures.end() || found->second.empty()) {
+        return std::nullopt;
+    }
+    std::vector<double> values = found->second;
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+std::string Format(std::optional<double> value, const char* format = "%.1f") {
+    if (!value) {
+        return "-";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, format, *value);
+    return text;
+}
+
+std::optional<double> Ratio(std::optional<double> numerator, std::optional<double> denominator) {
+    if (!numerator || !denominator || *denominator <= 0) {
+        return std::nullopt;
+    }
+    return *numerator / *denominator;
+}
+
+struct Target {
+    std::string text;
+    std::optional<double> ratio;
+    double limit;
+};
+
+class TablePrinter {
+public:
+    TablePrinter(std::ostream& out, const GraphInfo& graph)
+        : out(out)
+        , graph(graph) {}
+
+    void Print() {
+        PrintHeader();
+        const auto ourBuild = Get(systems::ours, measures::build);
+        Row(measures::build, "ns/node",
+            {"<= 2x baseline build", OursOverBaseline(measures::build), 2});
+        Row(measures::traverse, "ns/node",
+            {"<= 2x baseline", OursOverBaseline(measures::traverse), 2});
+        OrderRow();
+        Row(measures::copy, "ns/node",
+            {"<= 1.5x our build", Ratio(Get(systems::ours, measures::copy), ourBuild), 1.5});
+        for (const char* what : {measures::clear, measures::destructor, measures::destroyEach}) {
+            Row(what, "ns/node", {"<= 1x our build", Ratio(Get(systems::ours, what), ourBuild), 1});
+        }
+        MemoryRows();
+    }
+
+    int met = 0;
+    int missed = 0;
+
+private:
+    std::optional<double> Get(const char* system, const char* what) const {
+        return Median(graph.name, system, what);
+    }
+
+    std::optional<double> OursOverBaseline(const char* what) const {
+        return Ratio(Get(systems::ours, what), Get(systems::baseline, what));
+    }
+
+    void PrintHeader() {
+        out << "\n"
+            << graph.name << ": " << graph.nodes << " nodes, " << graph.edges << " edges, "
+            << graph.pins << " pins (median of the repetitions)\n";
+        Line("measure", "unit", "ours", "baseline", "ours/base", "tbb", "bgl", "target", "ratio",
+             "met");
+    }
+
+    void Line(const std::string& what, const std::string& unit, const std::string& ours,
+              const std::string& baseline, const std::string& ratio, const std::string& tbb,
+              const std::string& bgl, const std::string& target, const std::string& targetRatio,
+              const std::string& verdict) {
+        char text[256];
+        std::snprintf(text, sizeof text, "  %-17s %-9s %10s %10s %9s %10s %10s  %-27s %6s  %s\n",
+                      what.c_str(), unit.c_str(), ours.c_str(), baseline.c_str(), ratio.c_str(),
+                      tbb.c_str(), bgl.c_str(), target.c_str(), targetRatio.c_str(),
+                      verdict.c_str());
+        out << text;
+    }
+
+    std::string Verdict(const Target& target) {
+        if (!target.ratio) {
+            return "-";
+        }
+        const bool ok = *target.ratio <= target.limit;
+        ++(ok ? met : missed);
+        return ok ? "yes" : "NO";
+    }
+
+    void Row(const char* what, const char* unit, const Target& target) {
+        Line(what, unit, Format(Get(systems::ours, what)), Format(Get(systems::baseline, what)),
+             Format(OursOverBaseline(what), "%.2fx"), Format(Get(systems::tbb, what)),
+             Format(Get(systems::bgl, what)), target.text, Format(target.ratio, "%.2fx"),
+             Verdict(target));
+    }
+
+    // Boost.Graph's figure is per node plus edge; so are ours here, to compare like with like.
+    void OrderRow() {
+        const double perElement =
+            static_cast<double>(graph.nodes) / static_cast<double>(graph.nodes + graph.edges);
+        auto scaled = [perElement](std::optional<double> value) -> std::optional<double> {
+            return value ? std::optional<double>(*value * perElement) : std::nullopt;
+        };
+        const auto ours = scaled(Get(systems::ours, measures::order));
+        const auto bgl = scaled(Get(systems::bgl, measures::order));
+        const Target target{"<= 3x bgl", Ratio(ours, bgl), 3};
+        Line(measures::order, "ns/(n+e)", Format(ours, "%.2f"),
+             Format(scaled(Get(systems::baseline, measures::order)), "%.2f"),
+             Format(OursOverBaseline(measures::order), "%.2fx"), "-", Format(bgl, "%.2f"),
+             target.text, Format(target.ratio, "%.2fx"), Verdict(target));
+    }
+
+    // Normalised to the layered shape's 3 pins and 2 links per node: bytes per node, pin and
+    // link together, times the 6 such items a layered node brings.
+    void MemoryRows() {
+        Line(measures::memory, "B/node", Format(Get(systems::ours, measures::memory), "%.0f"),
+             Format(Get(systems::baseline, measures::memory), "%.0f"),
+             Format(OursOverBaseline(measures::memory), "%.2fx"),
+             Format(Get(systems::tbb, measures::memory), "%.0f"),
+             Format(Get(systems::bgl, measures::memory), "%.0f"), "report", "-", "-");
+        const double items = static_cast<double>(graph.nodes + graph.pins + graph.edges);
+        const double scale = 6.0 * static_cast<double>(graph.nodes) / items;
+        auto normalised = [scale](std::optional<double> value) -> std::optional<double> {
+            return value ? std::optional<double>(*value * scale) : std::nullopt;
+        };
+        const auto ours = normalised(Get(systems::ours, measures::memory));
+        const Target target{"<= 1536 B (aim)", Ratio(ours, 1536.0), 1};
+        Line("Memory@3p2l", "B/node", Format(ours, "%.0f"),
+             Format(normalised(Get(systems::baseline, measures::memory)), "%.0f"), "-", "-", "-",
+             target.text, Format(target.ratio, "%.2fx"), Verdict(target));
+    }
+
+    std::ostream& out;
+    const GraphInfo& graph;
+};
+
+} // namespace
+
+void RecordGraph(const Shape& shape) {
+    graphs.push_back({shape.name, shape.nodeCount, shape.edges.size(), shape.PinCount()});
+}
+
+void RecordFigure(const std::string& graph, const std::string& system, const std::string& what,
+                  double perNode) {
+    figures[{graph, system, what}].push_back(perNode);
+}
+
+void PrintTable(std::ostream& out) {
+    out << "\nPer-node figures: times in ns per node (topological order in ns per node plus edge),"
+           " memory in heap bytes per node at its peak over build and one run.\n";
+    int met = 0;
+    int missed = 0;
+    for (const GraphInfo& graph : graphs) {
+        TablePrinter printer(out, graph);
+        printer.Print();
+        met += printer.met;
+        missed += printer.missed;
+    }
+    out << "\nTargets met: " << met << " of " << (met + missed) << "\n";
+}
+
+} // namespace bench

@@ -1,0 +1,43 @@
+#pragma once
+
+// The figures gathered in this run, and the table that compares them. Each benchmark body records
+// its per-node time once per repetition; the table takes the median of the repetitions, so every
+// ratio compares figures measured in the same process.
+
+#include <cstddef>
+#include <iosfwd>
+#include <string>
+
+namespace bench {
+
+struct Shape;
+
+namespace systems {
+inline const char* const ours = "ours";
+inline const char* const baseline = "baseline";
+inline const char* const tbb = "tbb";
+inline const char* const bgl = "bgl";
+} // namespace systems
+
+namespace measures {
+inline const char* const build = "Build";
+inline const char* const traverse = "Traverse";
+inline const char* const order = "TopologicalOrder";
+inline const char* const copy = "Copy";
+inline const char* const clear = "Clear";
+inline const char* const destructor = "Destructor";
+inline const char* const destroyEach = "DestroyEachNode";
+inline const char* const memory = "Memory";
+} // namespace measures
+
+/// Registers a graph, in the order the table lists graphs.
+void RecordGraph(const Shape& shape);
+
+/// Nanoseconds per node for a time, bytes per node for memory.
+void RecordFigure(const std::string& graph, const std::string& system, const std::string& what,
+                  double perNode);
+
+/// The per-graph comparison table, with which targets are met.
+void PrintTable(std::ostream& out);
+
+} // namespace bench

@@ -1,0 +1,26 @@
+#pragma once
+
+// The systems under measurement. For each, Check builds the workload, runs it and compares what
+// it computes with the reference values (throwing std::runtime_error on any difference), and
+// records the system's heap bytes per node; Register adds its measurements to the suite.
+
+#include "Shapes.h"
+
+namespace bench {
+
+void CheckLibrary(const Workload& workload);
+void RegisterLibrary(const Workload& workload);
+
+void CheckBaseline(const Workload& workload);
+void RegisterBaseline(const Workload& workload);
+
+void CheckTbbFlow(const Workload& workload);
+void RegisterTbbFlow(const Workload& workload);
+
+void CheckBoostGraph(const Workload& workload);
+void RegisterBoostGraph(const Workload& workload);
+
+/// Throws std::runtime_error "<graph>: <system>: <what>" unless `condition` holds.
+void Require(bool condition, const Workload& workload, const char* system, const std::string& what);
+
+} // namespace bench

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Runs the benchmark suite: the library against a hand-written baseline, oneTBB's flow graph and
+# Boost.Graph, then the table of per-node figures and ratios with the targets each meets.
+# Installs what is missing, builds optimised (-O2) in build-bench/, and takes the median of three
+# repetitions. Extra arguments go to the benchmark binary, for example
+#   scripts/bench.sh --graphs=layered,chain --benchmark_repetitions=5
+#   scripts/bench.sh --workloads=/elsewhere/workloads
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=$root/build-bench
+jobs=$(nproc)
+
+"$root/scripts/install-dependencies.sh"
+
+extra=(libbenchmark-dev libtbb-dev libboost-graph-dev)
+missing=()
+for package in "${extra[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    if [[ $status != "install ok installed" ]]; then
+        missing+=("$package")
+    fi
+done
+if ((${#missing[@]} > 0)); then
+    as_root=()
+    if ((EUID != 0)); then
+        as_root=(sudo)
+    fi
+    echo "Installing ${missing[*]}"
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+        --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" \
+    -DKESDATAGRAPH_BUILD_BENCHMARKS=ON -DKESDATAGRAPH_BUILD_TESTS=OFF \
+    -DKESDATAGRAPH_BUILD_EXAMPLES=OFF
+cmake --build "$build" --parallel "$jobs" --target kesdatagraph_benchmarks
+
+"$build/benchmarks/kesdatagraph_benchmarks" --benchmark_repetitions=3 \
+    --benchmark_report_aggregates_only=true "$@"
