@@ -27,12 +27,13 @@ void Graph::UnlinkPins(const GUID& outputPinId, const GUID& inputPinId) {
     fields->RemoveUpstreamLink(*downstream);
 }
 
+// A link from the pin whose id is the null GUID stays: its upstream pin reads as "none".
 void Graph::UnlinkInputPin(const GUID& inputPinId) {
-    Fields::PinRecord* downstream = fields->FindPin(inputPinId);
-    if (downstream == nullptr || downstream->upstream == nullptr) {
+    const GUID upstreamPinId = GetUpstreamPin(inputPinId);
+    if (upstreamPinId == GetNullGUID()) {
         return;
     }
-    fields->RemoveUpstreamLink(*downstream);
+    UnlinkPins(upstreamPinId, inputPinId);
 }
 
 GUID Graph::GetUpstreamPin(const GUID& inputPinId) const {
