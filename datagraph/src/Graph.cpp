@@ -12,12 +12,11 @@ namespace {
     throw std::out_of_range("invalid unordered_map<K, T> key");
 }
 
-template <typename Map> auto& CheckedLookup(Map& map, const GUID& id) {
-    auto found = map.find(id);
-    if (found == map.end()) {
+template <typename Record> Record& Found(Record* record) {
+    if (record == nullptr) {
         ThrowInvalidKey();
     }
-    return *found->second;
+    return *record;
 }
 
 } // namespace
@@ -33,19 +32,26 @@ Graph::~Graph() {
 }
 
 void Graph::Clear() {
-    while (!fields->nodes.empty()) {
-        const GUID nodeId = fields->nodes.begin()->first;
-        DestroyNode(nodeId);
+    Fields& f = *fields;
+    for (const auto& entry : f.nodes) {
+        for (auto subgraphEntry : entry.second.subgraphEntries) {
+            f.executionSubgraphToNodes.erase(subgraphEntry);
+        }
     }
+    // The graph is empty and consistent before any host destructor runs.
+    auto doomedNodes = std::move(f.nodes);
+    auto doomedPins = std::move(f.pins);
+    f.nodes.clear();
+    f.pins.clear();
+    f.pinToPinEdges.clear();
+    ++f.structureVersion;
+    doomedPins.clear();
+    doomedNodes.clear();
 
-    GraphAssert(fields->nodes.empty(), "All nodes should have already been removed.");
-    GraphAssert(fields->pins.empty(),
-                "Pins should have all been removed when we removed the nodes.");
-    GraphAssert(fields->executionSubgraphToNodes.empty(),
-                "All nodes should have already been removed.");
-    GraphAssert(fields->nodeToInputPins.IsEmpty(), "All nodes should have already been removed.");
-    GraphAssert(fields->nodeToOutputPins.IsEmpty(), "All nodes should have already been removed.");
-    GraphAssert(fields->pinToPinEdges.IsEmpty(), "All edges should have already been removed.");
+    GraphAssert(f.nodes.empty(), "All nodes should have already been removed.");
+    GraphAssert(f.pins.empty(), "Pins should have all been removed when we removed the nodes.");
+    GraphAssert(f.executionSubgraphToNodes.empty(), "All nodes should have already been removed.");
+    GraphAssert(f.pinToPinEdges.empty(), "All edges should have already been removed.");
 }
 
 bool Graph::HasNode(const GUID& nodeId) const {
@@ -57,11 +63,11 @@ bool Graph::HasPin(const GUID& pinId) const {
 }
 
 const Node& Graph::GetConstNode(const GUID& nodeId) const {
-    return CheckedLookup(fields->nodes, nodeId);
+    return *Found(fields->FindNode(nodeId)).node;
 }
 
 Node& Graph::GetNode(const GUID& nodeId) {
-    return CheckedLookup(fields->nodes, nodeId);
+    return *Found(fields->FindNode(nodeId)).node;
 }
 
 ITraversableNode& Graph::GetTraversableNode(const GUID& nodeId) {
@@ -69,11 +75,11 @@ ITraversableNode& Graph::GetTraversableNode(const GUID& nodeId) {
 }
 
 const Pin& Graph::GetConstPin(const GUID& pinId) const {
-    return CheckedLookup(fields->pins, pinId);
+    return *Found(fields->FindPin(pinId)).pin;
 }
 
 Pin& Graph::GetPin(const GUID& pinId) {
-    return CheckedLookup(fields->pins, pinId);
+    return *Found(fields->FindPin(pinId)).pin;
 }
 
 ITraversablePin& Graph::GetTraversablePin(const GUID& pinId) {

@@ -16,11 +16,21 @@ IdentifierList Graph::FindNodes(std::function<bool(const INodeFunction&)> predic
 }
 
 Graph::NodeMap Graph::GetNodes() const {
-    return fields->nodes;
+    NodeMap nodes;
+    nodes.reserve(fields->nodes.size());
+    for (const auto& entry : fields->nodes) {
+        nodes.emplace(entry.first, entry.second.node);
+    }
+    return nodes;
 }
 
 Graph::PinMap Graph::GetPins() const {
-    return fields->pins;
+    PinMap pins;
+    pins.reserve(fields->pins.size());
+    for (const auto& entry : fields->pins) {
+        pins.emplace(entry.first, entry.second.pin);
+    }
+    return pins;
 }
 
 IdentifierSet Graph::GetNodesInArbitraryOrder() const {
@@ -36,7 +46,7 @@ std::vector<const Pin*> Graph::GetAllPins() const {
     std::vector<const Pin*> allPins;
     allPins.reserve(fields->pins.size());
     for (const auto& entry : fields->pins) {
-        allPins.push_back(entry.second.get());
+        allPins.push_back(entry.second.pin.get());
     }
     return allPins;
 }

@@ -9,15 +9,7 @@ GUID Graph::GetDefaultExecutionSubgraphID() const {
 }
 
 void Graph::AssignNodeToExecutionSubgraphs(const GUID& nodeId, const GUID& executionSubgraph) {
-    PrivateHelper_AddNodeToExecutionSubgraph(nodeId, executionSubgraph);
-}
-
-void Graph::PrivateHelper_AddNodeToExecutionSubgraph(const GUID& nodeId,
-                                                     const GUID& executionSubgraph) {
-    // A multimap inserts after the entries of an equal key, so a subgraph's entries keep the
-    // order in which they were added.
-    auto entry = fields->executionSubgraphToNodes.emplace(executionSubgraph, nodeId);
-    fields->subgraphEntriesOfNode[nodeId].push_back(entry);
+    fields->AddSubgraphEntry(nodeId, executionSubgraph);
 }
 
 IdentifierSet Graph::GetExecutionSubgraphs() const {

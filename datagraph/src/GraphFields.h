@@ -2,41 +2,142 @@
 
 // The graph's records. Kept out of the public header so that the indexes can change without
 // touching what hosts compile against.
+//
+// Every node and pin is reached by its GUID through `nodes` and `pins`; beyond that the records
+// point at each other, so that walking a node's pins, a pin's links and a link's far end costs no
+// hashing. `pinToPinEdges` is the link table hosts see, kept in step with the records.
 
 #include <datagraph/Graph.h>
 
-#include "OneToManyMap.h"
-
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <unordered_map>
 #include <vector>
 
 namespace datagraph {
 
+// The graph's own tables hash identifiers with one multiply-and-mix over their two halves, which
+// costs a fraction of hashing them byte by byte; nothing outside the graph sees these tables.
+struct __attribute__((visibility("hidden"))) GuidHash {
+    std::size_t operator()(const GUID& id) const noexcept {
+        std::uint64_t low;
+        std::uint64_t high;
+        std::memcpy(&low, id.data, sizeof low);
+        std::memcpy(&high, id.data + sizeof low, sizeof high);
+        std::uint64_t h = (low * 0x9E3779B97F4A7C15ULL) ^ (high + 0x632BE59BD9B4E019ULL);
+        h ^= h >> 32;
+        h *= 0xD6E8FEB86659FD93ULL;
+        h ^= h >> 32;
+        return static_cast<std::size_t>(h);
+    }
+};
+
 struct __attribute__((visibility("hidden"))) Graph::Fields {
     using SubgraphTable = std::multimap<GUID, GUID>;
+    using LinkTable = std::multimap<GUID, GUID>;
+    using SubgraphEntries = std::vector<SubgraphTable::iterator>;
+
+    struct PinRecord;
+
+    struct NodeRecord {
+        GUID id; // kept here so that no query has to ask the host's function
+        std::shared_ptr<Node> node;
+        std::vector<PinRecord*> inputPins;
+        std::vector<PinRecord*> outputPins;
+        SubgraphEntries subgraphEntries; // the entries of executionSubgraphToNodes naming it
+        // Scratch space of the topological order and the traversal; meaningless between calls.
+        mutable std::int32_t pendingInputs = 0;
+        mutable std::uint32_t visit = 0;
+    };
+
+    struct PinRecord {
+        std::shared_ptr<Pin> pin;
+        NodeRecord* owner = nullptr;
+        bool isOutput = false;
+        PinRecord* upstream = nullptr;
+        LinkTable::iterator upstreamLink;   // this pin's entry in pinToPinEdges, with `upstream`
+        std::vector<PinRecord*> downstream; // the links leaving this pin, oldest first
+    };
 
     explicit Fields(const GUID& defaultExecutionSubgraphID)
         : defaultExecutionSubgraphID(defaultExecutionSubgraphID) {}
+
+    Fields(const Fields&) = delete;
+    Fields& operator=(const Fields&) = delete;
 
     /// A deep copy whose nodes belong to `owner`. Nothing of `owner` is touched, so a Clone()
     /// that throws leaves it as it was.
     std::unique_ptr<Fields> DeepCopy(Graph& owner) const;
 
+    NodeRecord* FindNode(const GUID& nodeId);
+    const NodeRecord* FindNode(const GUID& nodeId) const;
+    PinRecord* FindPin(const GUID& pinId);
+    const PinRecord* FindPin(const GUID& pinId) const;
+
+    void AddLink(PinRecord& upstreamPin, PinRecord& downstreamPin);
+    void RemoveUpstreamLink(PinRecord& downstreamPin);
+    void RemoveDownstreamLinks(PinRecord& upstreamPin);
+    /// False, and nothing changed, when the id is already a pin's.
+    bool TryAddPin(NodeRecord& node, const GUID& pinId, const std::type_info& dataType,
+                   bool outputPin);
+    /// Takes back a node that was just made, with its pins; it must have no links or entries.
+    void RemoveUnlinkedNode(const GUID& nodeId);
+    /// Removes the pin's record and its links, but not from its node's list; returns the pin so
+    /// that the caller decides when it dies.
+    std::shared_ptr<Pin> ReleasePin(PinRecord& pinRecord);
+    void AddSubgraphEntry(const GUID& nodeId, const GUID& executionSubgraph);
+
+    class TraversalSteps;
+
+    /// Every node, each after its input nodes; raises the failures GetNodesInTopologicalOrder
+    /// documents.
+    std::vector<const NodeRecord*> TopologicalOrder() const;
+    static IdentifierSet PinIds(const std::vector<PinRecord*>& pinRecords);
+    /// The number of distinct input nodes, as GetInputNodes counts them.
+    std::int32_t CountInputNodes(const NodeRecord& node) const;
+
+    /// True when the node has neither an input node nor an output node.
+    static bool IsUnconnected(const NodeRecord& node) {
+        for (const PinRecord* pin : node.inputPins) {
+            if (pin->upstream != nullptr || !pin->downstream.empty()) {
+                return false;
+            }
+        }
+        for (const PinRecord* pin : node.outputPins) {
+            if (!pin->downstream.empty()) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    /// A stamp no node record carries yet, for marking records during one walk.
+    std::uint32_t NextVisit() const {
+        if (++lastVisit == 0) {
+            for (const auto& entry : nodes) {
+                entry.second.visit = 0;
+            }
+            lastVisit = 1;
+        }
+        return lastVisit;
+    }
+
     GUID defaultExecutionSubgraphID;
     SubgraphTable executionSubgraphToNodes;
-    NodeMap nodes;
-    PinMap pins;
-    OneToManyMap nodeToInputPins;
-    OneToManyMap nodeToOutputPins;
-    OneToManyMap pinToPinEdges;
+    std::unordered_map<GUID, NodeRecord, GuidHash> nodes;
+    std::unordered_map<GUID, PinRecord, GuidHash> pins;
+    LinkTable pinToPinEdges;
     bool traversalInProgress = false;
 
-    // The entries of executionSubgraphToNodes that name each node id, so that destroying a node
-    // does not walk the whole table.
-    std::unordered_map<GUID, std::vector<SubgraphTable::iterator>, boost::hash<GUID>,
-                       std::equal_to<GUID>>
-        subgraphEntriesOfNode;
+    // Subgraph entries that name ids of no node (a host may file any id); they move into the
+    // node's record if a node of that id is created later.
+    std::unordered_map<GUID, SubgraphEntries, GuidHash> subgraphEntriesOfAbsentNodes;
+
+    // Changes whenever nodes, pins, links or subgraph entries change, so that a traversal can
+    // tell whether what it looked up before running a node still holds afterwards.
+    std::uint64_t structureVersion = 0;
+    mutable std::uint32_t lastVisit = 0;
 };
 
 } // namespace datagraph

@@ -1,29 +1,33 @@
 #include <datagraph/Graph.h>
 
+#include "Checks.h"
 #include "GraphFields.h"
 
 namespace datagraph {
 
 void Graph::LinkPins(const GUID& outputPinId, const GUID& inputPinId) {
-    GraphAssert(HasPin(outputPinId), "Output pin does not exist.");
-    GraphAssert(HasPin(inputPinId), "Input pin does not exist.");
-    if (fields->pinToPinEdges.HasValue(inputPinId)) {
-        GraphAssert(fields->pinToPinEdges.GetKey(inputPinId) == outputPinId,
-                    "The input pin is already connected to a different upstream output pin.");
+    Fields::PinRecord* upstream = fields->FindPin(outputPinId);
+    CheckThat(upstream != nullptr, "Output pin does not exist.");
+    Fields::PinRecord* downstream = fields->FindPin(inputPinId);
+    CheckThat(downstream != nullptr, "Input pin does not exist.");
+    if (downstream->upstream != nullptr) {
+        CheckThat(downstream->upstream == upstream,
+                  "The input pin is already connected to a different upstream output pin.");
         return;
     }
 
-    fields->pinToPinEdges.Add(outputPinId, inputPinId);
+    fields->AddLink(*upstream, *downstream);
 }
 
-void Graph::UnlinkPins(const GUID& outputPinId, const GUID& inputPinIdArgument) {
-    const GUID inputPinId = inputPinIdArgument; // may refer into the link table
-    GraphAssert(fields->pinToPinEdges.HasValue(inputPinId));
-    GraphAssert(fields->pinToPinEdges.GetKey(inputPinId) == outputPinId);
+void Graph::UnlinkPins(const GUID& outputPinId, const GUID& inputPinId) {
+    Fields::PinRecord* downstream = fields->FindPin(inputPinId);
+    GraphAssert(downstream != nullptr && downstream->upstream != nullptr);
+    GraphAssert(downstream->upstream->pin->GetId() == outputPinId);
 
-    fields->pinToPinEdges.RemoveValue(inputPinId);
+    fields->RemoveUpstreamLink(*downstream);
 }
 
+// A link from the pin whose id is the null GUID stays: its upstream pin reads as "none".
 void Graph::UnlinkInputPin(const GUID& inputPinId) {
     const GUID upstreamPinId = GetUpstreamPin(inputPinId);
     if (upstreamPinId == GetNullGUID()) {
@@ -33,25 +37,24 @@ void Graph::UnlinkInputPin(const GUID& inputPinId) {
 }
 
 GUID Graph::GetUpstreamPin(const GUID& inputPinId) const {
-    return HasUpstreamPin(inputPinId) ? fields->pinToPinEdges.GetKey(inputPinId) : GetNullGUID();
+    const Fields::PinRecord* pin = fields->FindPin(inputPinId);
+    return pin != nullptr && pin->upstream != nullptr ? pin->upstream->pin->GetId() : GetNullGUID();
 }
 
 bool Graph::HasUpstreamPin(const GUID& inputPinId) const {
-    return fields->pinToPinEdges.HasValue(inputPinId);
+    const Fields::PinRecord* pin = fields->FindPin(inputPinId);
+    return pin != nullptr && pin->upstream != nullptr;
 }
 
 IdentifierSet Graph::GetDownstreamPins(const GUID& outputPinId) const {
-    return fields->pinToPinEdges.GetValues(outputPinId);
+    const Fields::PinRecord* pin = fields->FindPin(outputPinId);
+    return pin != nullptr ? Fields::PinIds(pin->downstream) : IdentifierSet();
 }
 
 GUID Graph::GetOwningNode(const GUID& pinId) const {
-    if (fields->nodeToInputPins.HasValue(pinId)) {
-        return fields->nodeToInputPins.GetKey(pinId);
-    }
-    if (fields->nodeToOutputPins.HasValue(pinId)) {
-        return fields->nodeToOutputPins.GetKey(pinId);
-    }
-    throw GraphException("Pin not associated with a node.");
+    const Fields::PinRecord* pin = fields->FindPin(pinId);
+    CheckThat(pin != nullptr, "Pin not associated with a node.");
+    return pin->owner->id;
 }
 
 IdentifierSet Graph::GetInputPins(const GUID& nodeId) const {
@@ -63,7 +66,11 @@ IdentifierSet Graph::GetOutputPins(const GUID& nodeId) const {
 }
 
 IdentifierSet Graph::PrivateHelper_GetPins(const GUID& nodeId, bool outputPins) const {
-    return (outputPins ? fields->nodeToOutputPins : fields->nodeToInputPins).GetValues(nodeId);
+    const Fields::NodeRecord* node = fields->FindNode(nodeId);
+    if (node == nullptr) {
+        return IdentifierSet();
+    }
+    return Fields::PinIds(outputPins ? node->outputPins : node->inputPins);
 }
 
 IdentifierSet Graph::GetInputNodes(const GUID& nodeId) const {
@@ -74,30 +81,33 @@ IdentifierSet Graph::GetOutputNodes(const GUID& nodeId) const {
     return PrivateHelper_GetAttachedNodes(nodeId, false);
 }
 
+// An input pin without an upstream link contributes the far ends of the links that leave it: it
+// has some only when a host linked it as the upstream end.
 IdentifierSet Graph::PrivateHelper_GetAttachedNodes(const GUID& nodeId, bool inputNodes) const {
-    IdentifierSet linkedPins;
-    for (const GUID& pinId : PrivateHelper_GetPins(nodeId, !inputNodes)) {
-        if (inputNodes && HasUpstreamPin(pinId)) {
-            linkedPins.insert(GetUpstreamPin(pinId));
-        } else {
-            for (const GUID& downstreamPinId : GetDownstreamPins(pinId)) {
-                linkedPins.insert(downstreamPinId);
-            }
-        }
-    }
     IdentifierSet attachedNodes;
-    for (const GUID& pinId : linkedPins) {
-        attachedNodes.insert(GetOwningNode(pinId));
+    const Fields::NodeRecord* node = fields->FindNode(nodeId);
+    if (node == nullptr) {
+        return attachedNodes;
+    }
+    for (const Fields::PinRecord* pin : inputNodes ? node->inputPins : node->outputPins) {
+        if (inputNodes && pin->upstream != nullptr) {
+            attachedNodes.insert(pin->upstream->owner->id);
+            continue;
+        }
+        for (const Fields::PinRecord* downstream : pin->downstream) {
+            attachedNodes.insert(downstream->owner->id);
+        }
     }
     return attachedNodes;
 }
 
 bool Graph::NodeIsUnconnected(const GUID& nodeId) const {
-    return GetInputNodes(nodeId).empty() && GetOutputNodes(nodeId).empty();
+    const Fields::NodeRecord* node = fields->FindNode(nodeId);
+    return node == nullptr || Fields::IsUnconnected(*node);
 }
 
 const std::multimap<GUID, GUID>& Graph::GetPinToPinEdges() const {
-    return fields->pinToPinEdges.GetKeyToValues();
+    return fields->pinToPinEdges;
 }
 
 } // namespace datagraph

@@ -1,38 +1,47 @@
 #include <datagraph/Graph.h>
 
+#include "Checks.h"
 #include "GraphFields.h"
+
+#include <algorithm>
 
 namespace datagraph {
 
 void Graph::CreateNode(std::shared_ptr<INodeFunction> function, const GUID& executionSubgraph) {
-    GraphAssert(function != nullptr, "Node function cannot be null");
+    CheckThat(function != nullptr, "Node function cannot be null");
     const GUID nodeId = function->GetId();
-    GraphAssert(!HasNode(nodeId), "GUID is already assigned to an existing node.");
+    CheckThat(!HasNode(nodeId), "GUID is already assigned to an existing node.");
     const Schema inputSchema = function->GetInputSchema();
     const Schema outputSchema = function->GetOutputSchema();
-    PrivateHelper_CheckPinIdsAreFree(inputSchema, outputSchema);
+    auto node = std::make_shared<Node>(*this, std::move(function));
 
-    fields->nodes.emplace(nodeId, std::make_shared<Node>(*this, std::move(function)));
+    // Each pin's insertion doubles as the check that its id is free; a clash takes back everything
+    // inserted before it, so a refused node leaves the graph exactly as it was.
+    Fields::NodeRecord& record = fields->nodes[nodeId];
+    record.id = nodeId;
+    record.node = std::move(node);
+    record.inputPins.reserve(inputSchema.size());
+    record.outputPins.reserve(outputSchema.size());
+    bool pinIdsAreFree = true;
     for (const auto& [pinId, dataType] : inputSchema) {
-        PrivateHelper_CreatePin(nodeId, pinId, dataType, false);
+        pinIdsAreFree = pinIdsAreFree && fields->TryAddPin(record, pinId, dataType, false);
     }
     for (const auto& [pinId, dataType] : outputSchema) {
-        PrivateHelper_CreatePin(nodeId, pinId, dataType, true);
+        pinIdsAreFree = pinIdsAreFree && fields->TryAddPin(record, pinId, dataType, true);
+    }
+    if (!pinIdsAreFree) {
+        fields->RemoveUnlinkedNode(nodeId);
+        GraphAssert(false, "Requested pin id is already being used by another pin.");
+    }
+
+    auto absent = fields->subgraphEntriesOfAbsentNodes.find(nodeId);
+    if (absent != fields->subgraphEntriesOfAbsentNodes.end()) {
+        record.subgraphEntries = std::move(absent->second);
+        fields->subgraphEntriesOfAbsentNodes.erase(absent);
     }
     const GUID& subgraph =
         executionSubgraph == GetNullGUID() ? fields->defaultExecutionSubgraphID : executionSubgraph;
-    PrivateHelper_AddNodeToExecutionSubgraph(nodeId, subgraph);
-}
-
-void Graph::PrivateHelper_CheckPinIdsAreFree(const Schema& inputSchema,
-                                             const Schema& outputSchema) const {
-    for (const auto& entry : inputSchema) {
-        GraphAssert(!HasPin(entry.first), "Requested pin id is already being used by another pin.");
-    }
-    for (const auto& entry : outputSchema) {
-        GraphAssert(!HasPin(entry.first) && inputSchema.count(entry.first) == 0,
-                    "Requested pin id is already being used by another pin.");
-    }
+    fields->AddSubgraphEntry(nodeId, subgraph);
 }
 
 void Graph::CreateInputPin(const GUID& nodeId, const GUID& pinId, const std::type_info& dataType) {
@@ -45,11 +54,10 @@ void Graph::CreateOutputPin(const GUID& nodeId, const GUID& pinId, const std::ty
 
 void Graph::PrivateHelper_CreatePin(const GUID& nodeId, const GUID& pinId,
                                     const std::type_info& dataType, bool outputPin) {
-    GraphAssert(HasNode(nodeId), "Node does not exist");
-    GraphAssert(!HasPin(pinId), "Requested pin id is already being used by another pin.");
-
-    fields->pins.emplace(pinId, std::make_shared<Pin>(dataType, pinId));
-    (outputPin ? fields->nodeToOutputPins : fields->nodeToInputPins).Add(nodeId, pinId);
+    Fields::NodeRecord* node = fields->FindNode(nodeId);
+    CheckThat(node != nullptr, "Node does not exist");
+    CheckThat(fields->TryAddPin(*node, pinId, dataType, outputPin),
+              "Requested pin id is already being used by another pin.");
 }
 
 void Graph::DestroyInputPin(const GUID& nodeId, const GUID& pinId) {
@@ -61,43 +69,47 @@ void Graph::DestroyOutputPin(const GUID& nodeId, const GUID& pinId) {
 }
 
 void Graph::PrivateHelper_DestroyPin(const GUID& nodeId, GUID pinId, bool outputPin) {
-    OneToManyMap& owners = outputPin ? fields->nodeToOutputPins : fields->nodeToInputPins;
-    GraphAssert(HasNode(nodeId), "The node must exist for us to destroy its pin.");
-    GraphAssert(owners.HasValue(pinId));
-    GraphAssert(owners.GetKey(pinId) == nodeId);
+    Fields::NodeRecord* node = fields->FindNode(nodeId);
+    CheckThat(node != nullptr, "The node must exist for us to destroy its pin.");
+    Fields::PinRecord* pin = fields->FindPin(pinId);
+    GraphAssert(pin != nullptr && pin->isOutput == outputPin);
+    GraphAssert(pin->owner == node);
 
-    fields->pins.erase(pinId);
-    owners.RemoveValue(pinId);
-    // Every link that names the pin goes with it, whichever end it stands at, so the link table
-    // never refers to a pin that is gone.
-    OneToManyMap& links = fields->pinToPinEdges;
-    if (links.HasValue(pinId)) {
-        links.RemoveValue(pinId);
-    }
-    if (links.HasKey(pinId)) {
-        links.RemoveKey(pinId);
-    }
+    std::vector<Fields::PinRecord*>& sidePins = outputPin ? node->outputPins : node->inputPins;
+    sidePins.erase(std::find(sidePins.begin(), sidePins.end(), pin));
+    const std::shared_ptr<Pin> doomed = fields->ReleasePin(*pin);
 }
 
 void Graph::DestroyNode(const GUID& nodeIdArgument) {
     const GUID nodeId = nodeIdArgument; // the argument may refer into a table that changes below
-    for (const GUID& pinId : fields->nodeToInputPins.GetValues(nodeId)) {
-        DestroyInputPin(nodeId, pinId);
-    }
-    for (const GUID& pinId : fields->nodeToOutputPins.GetValues(nodeId)) {
-        DestroyOutputPin(nodeId, pinId);
-    }
-    auto entries = fields->subgraphEntriesOfNode.find(nodeId);
-    if (entries != fields->subgraphEntriesOfNode.end()) {
-        for (auto entry : entries->second) {
-            fields->executionSubgraphToNodes.erase(entry);
+    Fields::NodeRecord* node = fields->FindNode(nodeId);
+    if (node == nullptr) {
+        auto absent = fields->subgraphEntriesOfAbsentNodes.find(nodeId);
+        if (absent != fields->subgraphEntriesOfAbsentNodes.end()) {
+            for (auto entry : absent->second) {
+                fields->executionSubgraphToNodes.erase(entry);
+            }
+            fields->subgraphEntriesOfAbsentNodes.erase(absent);
+            ++fields->structureVersion;
         }
-        fields->subgraphEntriesOfNode.erase(entries);
+        return;
+    }
+
+    // Host objects die only once the records agree again, pins' values before the function.
+    const std::shared_ptr<Node> doomedNode = std::move(node->node);
+    std::vector<std::shared_ptr<Pin>> doomedPins;
+    doomedPins.reserve(node->inputPins.size() + node->outputPins.size());
+    for (Fields::PinRecord* pin : node->inputPins) {
+        doomedPins.push_back(fields->ReleasePin(*pin));
+    }
+    for (Fields::PinRecord* pin : node->outputPins) {
+        doomedPins.push_back(fields->ReleasePin(*pin));
+    }
+    for (auto entry : node->subgraphEntries) {
+        fields->executionSubgraphToNodes.erase(entry);
     }
     fields->nodes.erase(nodeId);
-
-    GraphAssert(!fields->nodeToInputPins.HasKey(nodeId), "Pins should already have been removed");
-    GraphAssert(!fields->nodeToOutputPins.HasKey(nodeId), "Pins should already have been removed");
+    ++fields->structureVersion;
 }
 
 void Graph::SetDirty(const GUID& nodeId, bool dirty) {

@@ -1,5 +1,6 @@
 #include <datagraph/Graph.h>
 
+#include "Checks.h"
 #include "GraphFields.h"
 
 namespace datagraph {
@@ -10,6 +11,33 @@ std::shared_ptr<const IDataValue> Graph::GetDataFromPin(const GUID& pinId) const
 
 void Graph::PutDataOnPin(const GUID& pinId, std::shared_ptr<const IDataValue> data) {
     GetPin(pinId).SetData(std::move(data));
+}
+
+// Every input pin holding a value, linked or not; marks are neither read nor changed.
+DataMap Graph::PrivateHelper_GatherInputs(const GUID& nodeId) const {
+    DataMap inputs;
+    const Fields::NodeRecord* node = fields->FindNode(nodeId);
+    if (node == nullptr) {
+        return inputs;
+    }
+    inputs.reserve(node->inputPins.size());
+    for (const Fields::PinRecord* pin : node->inputPins) {
+        if (std::shared_ptr<const IDataValue> value = pin->pin->GetData()) {
+            inputs.emplace(pin->pin->GetId(), std::move(value));
+        }
+    }
+    return inputs;
+}
+
+// One entry at a time: a refused entry leaves the entries before it applied.
+void Graph::PrivateHelper_WriteOutputs(const GUID& nodeId, const DataMap& outputs) {
+    const Fields::NodeRecord* node = fields->FindNode(nodeId);
+    for (const auto& [pinId, value] : outputs) {
+        Fields::PinRecord* pin = fields->FindPin(pinId);
+        CheckThat(node != nullptr && pin != nullptr && pin->owner == node && pin->isOutput,
+                  "Could not find the indicated output pin.");
+        pin->pin->SetData(value);
+    }
 }
 
 } // namespace datagraph

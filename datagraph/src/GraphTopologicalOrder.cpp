@@ -1,38 +1,54 @@
 #include <datagraph/Graph.h>
 
+#include "Checks.h"
 #include "GraphFields.h"
-
-#include <cstdint>
 
 namespace datagraph {
 
 IdentifierList Graph::GetNodesInTopologicalOrder() const {
-    const IdentifierSet nodeIds = GetNodesInArbitraryOrder();
-    std::unordered_map<GUID, std::int32_t, boost::hash<GUID>, std::equal_to<GUID>> unplacedInputs;
-    IdentifierSet ready;
-    IdentifierList order;
-    order.reserve(nodeIds.size());
+    IdentifierList ids;
+    const std::vector<const Fields::NodeRecord*> order = fields->TopologicalOrder();
+    ids.reserve(order.size());
+    for (const Fields::NodeRecord* node : order) {
+        ids.push_back(node->id);
+    }
+    return ids;
+}
 
-    for (const GUID& nodeId : nodeIds) {
-        const auto inputCount = static_cast<std::int32_t>(GetInputNodes(nodeId).size());
-        unplacedInputs[nodeId] = inputCount;
-        if (inputCount == 0) {
-            ready.insert(nodeId);
+// Kahn's method over the records: every node's distinct input nodes are counted once, and a
+// placed node releases each of its distinct output nodes once. Links that run from an input pin,
+// or into an output pin, make the two counts disagree; the checks below report that.
+std::vector<const Graph::Fields::NodeRecord*> Graph::Fields::TopologicalOrder() const {
+    const Fields& f = *this;
+    std::vector<const NodeRecord*> order;
+    order.reserve(f.nodes.size());
+    std::vector<const NodeRecord*> ready;
+    for (const auto& entry : f.nodes) {
+        entry.second.pendingInputs = f.CountInputNodes(entry.second);
+        if (entry.second.pendingInputs == 0) {
+            ready.push_back(&entry.second);
         }
     }
     while (!ready.empty()) {
-        const GUID nodeId = *ready.begin();
-        ready.erase(ready.begin());
-        order.push_back(nodeId);
-        for (const GUID& downstreamId : GetOutputNodes(nodeId)) {
-            std::int32_t& count = unplacedInputs[downstreamId];
-            GraphAssert(count > 0, "Graph topology is incorrect.");
-            if (--count == 0) {
-                ready.insert(downstreamId);
+        const NodeRecord& node = *ready.back();
+        ready.pop_back();
+        order.push_back(&node);
+        const std::uint32_t visit = f.NextVisit();
+        for (const PinRecord* pin : node.outputPins) {
+            for (const PinRecord* downstreamPin : pin->downstream) {
+                const NodeRecord& downstream = *downstreamPin->owner;
+                if (downstream.visit == visit) {
+                    continue;
+                }
+                downstream.visit = visit;
+                CheckThat(downstream.pendingInputs > 0, "Graph topology is incorrect.");
+                if (--downstream.pendingInputs == 0) {
+                    ready.push_back(&downstream);
+                }
             }
         }
     }
-    GraphAssert(order.size() == nodeIds.size(), "Topo sort did not account for all nodes.");
+    CheckThat(order.size() == f.nodes.size(), "Topo sort did not account for all nodes.");
     return order;
 }
 

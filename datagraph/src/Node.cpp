@@ -83,18 +83,8 @@ void Node::Execute() {
     Graph& owner = graph;
     const GUID nodeId = running->GetId();
 
-    DataMap inputs;
-    for (const GUID& pinId : owner.GetInputPins(nodeId)) {
-        if (std::shared_ptr<const IDataValue> value = owner.GetDataFromPin(pinId)) {
-            inputs.emplace(pinId, std::move(value));
-        }
-    }
-    const DataMap outputs = running->Execute(inputs);
-    const IdentifierSet outputPins = owner.GetOutputPins(nodeId);
-    for (const auto& [pinId, value] : outputs) {
-        GraphAssert(outputPins.count(pinId) != 0, "Could not find the indicated output pin.");
-        owner.PutDataOnPin(pinId, value);
-    }
+    const DataMap outputs = running->Execute(owner.PrivateHelper_GatherInputs(nodeId));
+    owner.PrivateHelper_WriteOutputs(nodeId, outputs);
 }
 
 } // namespace datagraph

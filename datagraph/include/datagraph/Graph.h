@@ -111,20 +111,21 @@ public:
     std::vector<const Pin*> GetAllPins() const;
 
 private:
+    friend class Node; // a node reads and writes its own pins through the records
+
     struct Fields;
+
+    DataMap PrivateHelper_GatherInputs(const GUID& nodeId) const;
+    void PrivateHelper_WriteOutputs(const GUID& nodeId, const DataMap& outputs);
 
     Node& GetNode(const GUID& nodeId);
     Pin& GetPin(const GUID& pinId);
     PinMap GetPins() const;
     IdentifierSet PrivateHelper_GetPins(const GUID& nodeId, bool outputPins) const;
     IdentifierSet PrivateHelper_GetAttachedNodes(const GUID& nodeId, bool inputNodes) const;
-    void PrivateHelper_CheckPinIdsAreFree(const Schema& inputSchema,
-                                          const Schema& outputSchema) const;
     void PrivateHelper_CreatePin(const GUID& nodeId, const GUID& pinId,
                                  const std::type_info& dataType, bool outputPin);
     void PrivateHelper_DestroyPin(const GUID& nodeId, GUID pinId, bool outputPin);
-    void PrivateHelper_AddNodeToExecutionSubgraph(const GUID& nodeId,
-                                                  const GUID& executionSubgraph);
     void PrivateHelper_Traverse(const GUID& executionSubgraph, ITraversalObserver* observer);
 
     std::unique_ptr<Fields> fields;

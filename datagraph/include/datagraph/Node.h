@@ -45,6 +45,8 @@ public:
     void SetDirty(bool dirty) override;
 
 private:
+    friend class Graph; // a graph's own traversal runs the function without asking the node
+
     std::shared_ptr<INodeFunction> function;
     bool dirty;
     bool disabled;

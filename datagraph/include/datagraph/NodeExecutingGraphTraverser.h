@@ -26,9 +26,6 @@ public:
     void Traverse() override;
 
 private:
-    bool AllConnectedInputPinsAreLoadedWithData(const GUID& nodeId);
-    void MoveDataFromOutputPinsToDownstreamInputPins(const GUID& nodeId);
-
     ITraversableGraph& graph;
     GUID executionSubgraphID;
     ITraversalObserver* observer;

@@ -1,0 +1,15 @@
+#pragma once
+
+// Checks on hot paths: the message text is only built when the check fails.
+
+#include <datagraph/Foundation.h>
+
+namespace datagraph {
+
+inline void CheckThat(bool condition, const char* message) {
+    if (!condition) {
+        GraphAssert(false, message);
+    }
+}
+
+} // namespace datagraph

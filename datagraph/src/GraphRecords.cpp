@@ -1,0 +1,133 @@
+#include "GraphFields.h"
+
+#include <algorithm>
+
+namespace datagraph {
+
+Graph::Fields::NodeRecord* Graph::Fields::FindNode(const GUID& nodeId) {
+    auto found = nodes.find(nodeId);
+    return found == nodes.end() ? nullptr : &found->second;
+}
+
+const Graph::Fields::NodeRecord* Graph::Fields::FindNode(const GUID& nodeId) const {
+    auto found = nodes.find(nodeId);
+    return found == nodes.end() ? nullptr : &found->second;
+}
+
+Graph::Fields::PinRecord* Graph::Fields::FindPin(const GUID& pinId) {
+    auto found = pins.find(pinId);
+    return found == pins.end() ? nullptr : &found->second;
+}
+
+const Graph::Fields::PinRecord* Graph::Fields::FindPin(const GUID& pinId) const {
+    auto found = pins.find(pinId);
+    return found == pins.end() ? nullptr : &found->second;
+}
+
+IdentifierSet Graph::Fields::PinIds(const std::vector<PinRecord*>& pinRecords) {
+    IdentifierSet ids;
+    ids.reserve(pinRecords.size());
+    for (const PinRecord* pinRecord : pinRecords) {
+        ids.insert(pinRecord->pin->GetId());
+    }
+    return ids;
+}
+
+// The number of distinct input nodes, as GetInputNodes counts them.
+std::int32_t Graph::Fields::CountInputNodes(const NodeRecord& node) const {
+    const std::uint32_t visit = NextVisit();
+    std::int32_t count = 0;
+    auto countOwner = [&](const NodeRecord& owner) {
+        if (owner.visit != visit) {
+            owner.visit = visit;
+            ++count;
+        }
+    };
+    for (const PinRecord* pin : node.inputPins) {
+        if (pin->upstream != nullptr) {
+            countOwner(*pin->upstream->owner);
+            continue;
+        }
+        for (const PinRecord* downstream : pin->downstream) {
+            countOwner(*downstream->owner);
+        }
+    }
+    return count;
+}
+
+void Graph::Fields::AddLink(PinRecord& upstreamPin, PinRecord& downstreamPin) {
+    // A multimap inserts after the entries of an equal key: one pin's links keep their order.
+    downstreamPin.upstreamLink =
+        pinToPinEdges.emplace(upstreamPin.pin->GetId(), downstreamPin.pin->GetId());
+    downstreamPin.upstream = &upstreamPin;
+    upstreamPin.downstream.push_back(&downstreamPin);
+    ++structureVersion;
+}
+
+void Graph::Fields::RemoveUpstreamLink(PinRecord& downstreamPin) {
+    std::vector<PinRecord*>& siblings = downstreamPin.upstream->downstream;
+    siblings.erase(std::find(siblings.begin(), siblings.end(), &downstreamPin));
+    pinToPinEdges.erase(downstreamPin.upstreamLink);
+    downstreamPin.upstream = nullptr;
+    ++structureVersion;
+}
+
+void Graph::Fields::RemoveDownstreamLinks(PinRecord& upstreamPin) {
+    for (PinRecord* downstreamPin : upstreamPin.downstream) {
+        pinToPinEdges.erase(downstreamPin->upstreamLink);
+        downstreamPin->upstream = nullptr;
+    }
+    upstreamPin.downstream.clear();
+    ++structureVersion;
+}
+
+bool Graph::Fields::TryAddPin(NodeRecord& node, const GUID& pinId, const std::type_info& dataType,
+                              bool outputPin) {
+    auto [entry, inserted] = pins.try_emplace(pinId);
+    if (!inserted) {
+        return false;
+    }
+    PinRecord& record = entry->second;
+    record.pin = std::make_shared<Pin>(dataType, pinId);
+    record.owner = &node;
+    record.isOutput = outputPin;
+    (outputPin ? node.outputPins : node.inputPins).push_back(&record);
+    ++structureVersion;
+    return true;
+}
+
+void Graph::Fields::RemoveUnlinkedNode(const GUID& nodeId) {
+    NodeRecord& node = nodes.at(nodeId);
+    for (const PinRecord* pin : node.inputPins) {
+        pins.erase(pin->pin->GetId());
+    }
+    for (const PinRecord* pin : node.outputPins) {
+        pins.erase(pin->pin->GetId());
+    }
+    nodes.erase(nodeId);
+    ++structureVersion;
+}
+
+// Every link that names the pin goes with it, whichever end it stands at, so the link table never
+// refers to a pin that is gone.
+std::shared_ptr<Pin> Graph::Fields::ReleasePin(PinRecord& pinRecord) {
+    if (pinRecord.upstream != nullptr) {
+        RemoveUpstreamLink(pinRecord);
+    }
+    RemoveDownstreamLinks(pinRecord);
+    std::shared_ptr<Pin> pin = std::move(pinRecord.pin);
+    pins.erase(pin->GetId());
+    ++structureVersion;
+    return pin;
+}
+
+void Graph::Fields::AddSubgraphEntry(const GUID& nodeId, const GUID& executionSubgraph) {
+    // Entries of one subgraph keep the order in which they were added.
+    auto entry = executionSubgraphToNodes.emplace(executionSubgraph, nodeId);
+    NodeRecord* node = FindNode(nodeId);
+    (node != nullptr ? node->subgraphEntries : subgraphEntriesOfAbsentNodes[nodeId])
+        .push_back(entry);
+    ++structureVersion;
+}
+
+} // namespace datagraph
