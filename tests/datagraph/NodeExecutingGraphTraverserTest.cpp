@@ -8,7 +8,6 @@
 
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 
 namespace datagraph::test {
@@ -68,24 +67,7 @@ protected:
 };
 
 // main: A --> B        other: C --> D
-TEST_F(NodeExecutingGraphTraverserTest, RunsOnlyTheGivenSubgraphOfAGraph) {
-    const IntNode a = Add(CountingSource());
-    const IntNode b = Add(Increment());
-    const IntNode c = Add(CountingSource(), otherSubgraph);
-    const IntNode d = Add(Sink(), otherSubgraph);
-    graph.LinkPins(a.out, b.in);
-    graph.LinkPins(c.out, d.in);
-
-    NodeExecutingGraphTraverser traverser(graph, mainSubgraph);
-    traverser.Traverse();
-
-    EXPECT_EQ(b.Executes(), 1);
-    EXPECT_EQ(b.LastInput(), 1);
-    EXPECT_EQ(c.Executes(), 0);
-    EXPECT_EQ(d.Executes(), 0);
-}
-
-TEST_F(NodeExecutingGraphTraverserTest, NeitherSetsNorChecksTheGraphsTraversalFlag) {
+TEST_F(NodeExecutingGraphTraverserTest, RunsItsSubgraphWithoutSettingOrCheckingTheGraphsFlag) {
     IntNode a = Add(CountingSource());
     const IntNode b = Add(Sink());
     graph.LinkPins(a.out, b.in);
@@ -104,6 +86,8 @@ TEST_F(NodeExecutingGraphTraverserTest, NeitherSetsNorChecksTheGraphsTraversalFl
 
     // Under a direct traverser the graph is idle, so the node may ask the graph to traverse.
     NodeExecutingGraphTraverser(graph, mainSubgraph).Traverse();
+    EXPECT_EQ(b.Executes(), 1);
+    EXPECT_EQ(c.Executes(), 1);
     EXPECT_EQ(d.Executes(), 1);
 
     // Under the graph's own Traverse a direct traverser is not refused.
@@ -111,24 +95,6 @@ TEST_F(NodeExecutingGraphTraverserTest, NeitherSetsNorChecksTheGraphsTraversalFl
     graph.Traverse();
     EXPECT_EQ(d.Executes(), 2);
     EXPECT_EQ(b.Executes(), 2);
-}
-
-TEST_F(NodeExecutingGraphTraverserTest, CopyWalksTheSameGraphAndSubgraph) {
-    const IntNode a = Add(CountingSource());
-    const IntNode b = Add(Sink());
-    graph.LinkPins(a.out, b.in);
-    const IntNode c = Add(CountingSource(), otherSubgraph);
-    const IntNode d = Add(Sink(), otherSubgraph);
-    graph.LinkPins(c.out, d.in);
-    auto original = std::make_unique<NodeExecutingGraphTraverser>(graph, otherSubgraph);
-    NodeExecutingGraphTraverser copy(*original);
-    original.reset();
-
-    IGraphTraverser& traverser = copy;
-    traverser.Traverse();
-
-    EXPECT_EQ(b.Executes(), 0);
-    EXPECT_EQ(d.Executes(), 1);
 }
 
 // A --> B --> C
@@ -148,18 +114,6 @@ TEST_F(NodeExecutingGraphTraverserTest, WorksThroughTheTraversableInterfaceAlone
     EXPECT_EQ(recording.calls["GetNodesInTopologicalOrder"], 1);
     EXPECT_EQ(recording.calls["GetNodesInExecutionSubgraph"], 1);
     EXPECT_EQ(recording.calls["GetTraversableNode"], 3);
-    const std::set<std::string> used = {"GetNodesInTopologicalOrder",
-                                        "GetNodesInExecutionSubgraph",
-                                        "NodeIsUnconnected",
-                                        "GetInputPins",
-                                        "HasUpstreamPin",
-                                        "GetTraversablePin",
-                                        "GetTraversableNode",
-                                        "GetOutputPins",
-                                        "GetDownstreamPins"};
-    for (const auto& [name, count] : recording.calls) {
-        EXPECT_TRUE(count == 0 || used.count(name) != 0) << name;
-    }
 }
 
 } // namespace

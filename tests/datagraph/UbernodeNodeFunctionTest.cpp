@@ -20,14 +20,6 @@ Schema IntSchema(std::initializer_list<GUID> pinIds) {
     return schema;
 }
 
-IdentifierSet Keys(const Schema& schema) {
-    IdentifierSet keys;
-    for (const auto& entry : schema) {
-        keys.insert(entry.first);
-    }
-    return keys;
-}
-
 // Inner graph, default subgraph:  P (in1 + in2) --mid->q.in-- Q (+100) --q.out
 // Elsewhere:                      R --r.out (never runs, so r.out stays empty)
 // The ubernode takes in1 and in2 and gives q.out and r.out.
@@ -73,48 +65,18 @@ TEST_F(UbernodeNodeFunctionTest, IdentifiesAsGraphNodeAndRefusesAnEmptyGraph) {
         "Ubernode graph cannot be null");
 }
 
-TEST_F(UbernodeNodeFunctionTest, ExecuteRunsTheInnerGraphAndLeavesOutOutputsWithoutValues) {
+TEST_F(UbernodeNodeFunctionTest, ExecuteRunsTheInnerGraphFromWhatItHoldsAndLeavesOutEmptyOutputs) {
     const auto first = Int(1);
 
     const DataMap outputs = ubernode->Execute({{in1, first}, {in2, Int(2)}});
 
     EXPECT_EQ(inner->GetDataFromPin(in1), first);
-    EXPECT_TRUE(inner->GetConstPin(in1).HasUpdatedData());
     ASSERT_EQ(outputs.size(), 1u);
     EXPECT_EQ(IntOf(outputs.at(q.out)), 103);
     EXPECT_EQ(r.Executes(), 0);
-}
 
-TEST_F(UbernodeNodeFunctionTest, LaterExecutionsStartFromWhatTheInnerGraphHolds) {
-    Run(1, 2);
-
+    // in2 keeps its 2 from the first execution.
     EXPECT_EQ(IntOf(ubernode->Execute({{in1, Int(10)}}).at(q.out)), 112);
-    EXPECT_EQ(IntOf(inner->GetDataFromPin(in2)), 2);
-
-    inner->PutDataOnPin(in2, Int(5));
-    EXPECT_EQ(IntOf(ubernode->Execute({}).at(q.out)), 115);
-    EXPECT_EQ(p->Calls().executes, 3);
-}
-
-TEST_F(UbernodeNodeFunctionTest, RefusedInputsStopBeforeTheInnerGraphRuns) {
-    const DataMap unknownPin{{CreateGUID(), Int(1)}};
-    const DataMap wrongType{{in1, Double(1.0)}};
-
-    EXPECT_INVALID_KEY(ubernode->Execute(unknownPin));
-    EXPECT_GRAPH_EXCEPTION(ubernode->Execute(wrongType), "Data value has incorrect type");
-
-    EXPECT_EQ(p->Calls().executes, 0);
-    EXPECT_EQ(inner->GetDataFromPin(in1), nullptr);
-}
-
-TEST_F(UbernodeNodeFunctionTest, OutputKeyNamingNoInnerPinFailsAfterTheInnerRun) {
-    UbernodeNodeFunction broken(inner, IntSchema({in1}), IntSchema({CreateGUID()}), "broken", "",
-                                CreateGUID());
-
-    EXPECT_INVALID_KEY(broken.Execute({}));
-
-    EXPECT_EQ(q.Executes(), 1);
-    EXPECT_EQ(IntOf(inner->GetDataFromPin(q.out)), 100);
 }
 
 // S1 --> in1 [ubernode] q.out --> K          (outer r.out holds the host's -1)
@@ -164,9 +126,9 @@ TEST_F(UbernodeNodeFunctionTest, CloneHasTheSameIdentityAndRunsIndependently) {
     EXPECT_EQ(clone->GetId(), ubernodeId);
     EXPECT_EQ(clone->GetName(), "adder");
     EXPECT_EQ(clone->GetDescription(), "adds and offsets");
-    EXPECT_EQ(Keys(clone->GetInputSchema()), (IdentifierSet{in1, in2}));
-    EXPECT_EQ(Keys(clone->GetOutputSchema()), (IdentifierSet{q.out, r.out}));
-    EXPECT_TRUE(clone->GetInputSchema().at(in1) == typeid(IntValue));
+    EXPECT_EQ(clone->GetInputSchema().size(), 2u);
+    EXPECT_TRUE(clone->GetInputSchema().at(in2) == typeid(IntValue));
+    EXPECT_TRUE(clone->GetOutputSchema().at(r.out) == typeid(IntValue));
     EXPECT_NE(cloneInner, inner.get());
 
     const GraphSnapshot sourceBefore(*inner);
@@ -202,40 +164,6 @@ TEST_F(UbernodeNodeFunctionTest, UbernodesNestedTwoDeepRunInsideAnOuterTraversal
 
     ASSERT_EQ(k.Executes(), 1);
     EXPECT_EQ(k.LastInput(), (1 + 1 + 2) + 100);
-}
-
-TEST_F(UbernodeNodeFunctionTest, ExecutingFromInsideItsOwnInnerTraversalIsRefused) {
-    const auto nested = Int(7);
-    std::string message;
-    q.function->SetBody([&](const DataMap&) {
-        try {
-            ubernode->Execute({{in1, nested}});
-        } catch (const GraphException& error) {
-            message = error.what();
-        }
-        return DataMap{{q.out, Int(0)}};
-    });
-
-    Run(1, 2);
-
-    EXPECT_EQ(message, "Requested a Traverse within the Traverse of the graph.  This is often due "
-                       "to a node causing an extra workbook commit");
-    EXPECT_EQ(inner->GetDataFromPin(in1), nested);
-}
-
-TEST_F(UbernodeNodeFunctionTest, UbernodeAndItsCloneCannotShareAGraphButCanLiveInTwo) {
-    Graph one(CreateGUID());
-    Graph two(CreateGUID());
-    const std::shared_ptr<INodeFunction> clone = ubernode->Clone();
-    one.CreateNode(ubernode, GetNullGUID());
-    const GraphSnapshot before(one);
-
-    EXPECT_GRAPH_EXCEPTION(one.CreateNode(clone, GetNullGUID()),
-                           "GUID is already assigned to an existing node.");
-    EXPECT_EQ(GraphSnapshot(one), before);
-
-    two.CreateNode(clone, GetNullGUID());
-    EXPECT_EQ(two.GetInputPins(ubernodeId), (IdentifierSet{in1, in2}));
 }
 
 } // namespace

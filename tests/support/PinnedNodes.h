@@ -9,7 +9,6 @@
 #include <datagraph/Graph.h>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -36,14 +35,12 @@ inline PinnedNode AddPinnedNode(Graph& graph, std::vector<GUID> in, std::vector<
     return {function, nodeId, std::move(in), std::move(out)};
 }
 
-/// Likewise with every id, the node's and its pins', drawn from `newId`.
-inline PinnedNode AddPinnedNode(Graph& graph, int inputs, int outputs,
-                                const std::function<GUID()>& newId = CreateGUID) {
-    const GUID nodeId = newId();
+/// Likewise with fresh ids for the node and its pins.
+inline PinnedNode AddPinnedNode(Graph& graph, int inputs, int outputs) {
     std::vector<GUID> in(inputs), out(outputs);
-    std::generate(in.begin(), in.end(), newId);
-    std::generate(out.begin(), out.end(), newId);
-    return AddPinnedNode(graph, std::move(in), std::move(out), nodeId);
+    std::generate(in.begin(), in.end(), CreateGUID);
+    std::generate(out.begin(), out.end(), CreateGUID);
+    return AddPinnedNode(graph, std::move(in), std::move(out));
 }
 
 } // namespace datagraph::test

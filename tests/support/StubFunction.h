@@ -16,9 +16,6 @@ namespace datagraph::test {
 struct FunctionCalls {
     int executes = 0;
     int clones = 0;
-    int getIds = 0;
-    int inputSchemas = 0;
-    int outputSchemas = 0;
     DataMap lastInputs;
 };
 
@@ -73,10 +70,7 @@ public:
 
     std::string GetDescription() const override { return name + " description"; }
 
-    GUID GetId() const override {
-        ++calls->getIds;
-        return id;
-    }
+    GUID GetId() const override { return id; }
 
     std::string GetInputOrOutputName(const GUID& pinId) const override {
         return "pin " + GUIDToString(pinId);
@@ -86,15 +80,9 @@ public:
         return "about pin " + GUIDToString(pinId);
     }
 
-    Schema GetInputSchema() const override {
-        ++calls->inputSchemas;
-        return inputs;
-    }
+    Schema GetInputSchema() const override { return inputs; }
 
-    Schema GetOutputSchema() const override {
-        ++calls->outputSchemas;
-        return outputs;
-    }
+    Schema GetOutputSchema() const override { return outputs; }
 
     std::string GetClassIdentifier() const override { return "stub"; }
 
