@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -145,9 +147,10 @@ protected:
 
     /// `dot -Tplain` of the picture: "node ..." and "edge ..." lines. Fails on any warning.
     std::string Parsed(const GraphvizOptions& options = GraphvizOptions()) {
-        // Named for the test, as CTest may run the tests of this file side by side.
-        const std::string base =
-            ::testing::TempDir() + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        // Named for the test and the process: several test runs may share the temporary folder.
+        const std::string base = ::testing::TempDir() +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                                 "-" + std::to_string(::getpid());
         std::ofstream(base + ".dot") << Picture(options);
         std::remove((base + ".plain").c_str());
         const std::string command =
