@@ -11,26 +11,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$root/build-bench
 jobs=$(nproc)
 
-"$root/scripts/install-dependencies.sh"
-
-extra=(libbenchmark-dev libtbb-dev libboost-graph-dev)
-missing=()
-for package in "${extra[@]}"; do
-    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
-    if [[ $status != "install ok installed" ]]; then
-        missing+=("$package")
-    fi
-done
-if ((${#missing[@]} > 0)); then
-    as_root=()
-    if ((EUID != 0)); then
-        as_root=(sudo)
-    fi
-    echo "Installing ${missing[*]}"
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
-        --no-install-recommends "${missing[@]}"
-fi
+"$root/scripts/install-dependencies.sh" libtbb-dev libboost-graph-dev
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" \
     -DKESDATAGRAPH_BUILD_BENCHMARKS=ON -DKESDATAGRAPH_BUILD_TESTS=OFF \

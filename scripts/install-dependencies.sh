@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building and testing kesdatagraph needs, if any is missing.
-# Uses sudo when not run as root; touches nothing when everything is already there.
+# Installs the Debian 12 packages that building and testing kesdatagraph needs, if any is missing,
+# together with any further packages named as arguments (the benchmark and reliability scripts
+# name theirs). Uses sudo when not run as root; touches nothing when everything is already there.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
     libgtest-dev libgmock-dev googletest
     libbenchmark-dev
     doxygen graphviz pkg-config
+    "$@"
 )
 
 missing=()

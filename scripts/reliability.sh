@@ -17,23 +17,7 @@ fuzz_seconds=${KESDATAGRAPH_FUZZ_SECONDS:-60}
 whole_suite=${KESDATAGRAPH_WHOLE_SUITE:-1}
 jobs=$(nproc)
 
-"$root/scripts/install-dependencies.sh"
-
-missing=()
-command -v clang++-14 >/dev/null || missing+=(clang-14)
-if ! compgen -G "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null; then
-    missing+=(libclang-rt-14-dev)
-fi
-if ((${#missing[@]} > 0)); then
-    as_root=()
-    if ((EUID != 0)); then
-        as_root=(sudo)
-    fi
-    echo "Installing ${missing[*]}"
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
-        --no-install-recommends "${missing[@]}"
-fi
+"$root/scripts/install-dependencies.sh" clang-14 libclang-rt-14-dev
 
 echo "=== Build with clang, sanitizers and fuzz targets"
 sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
