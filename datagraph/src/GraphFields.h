@@ -93,6 +93,7 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     /// Every node, each after its input nodes; raises the failures GetNodesInTopologicalOrder
     /// documents.
     std::vector<const NodeRecord*> TopologicalOrder() const;
+    static DataMap GatherInputs(const NodeRecord& node);
     static IdentifierSet PinIds(const std::vector<PinRecord*>& pinRecords);
     /// The number of distinct input nodes, as GetInputNodes counts them.
     std::int32_t CountInputNodes(const NodeRecord& node) const;

@@ -13,20 +13,9 @@ void Graph::PutDataOnPin(const GUID& pinId, std::shared_ptr<const IDataValue> da
     GetPin(pinId).SetData(std::move(data));
 }
 
-// Every input pin holding a value, linked or not; marks are neither read nor changed.
 DataMap Graph::PrivateHelper_GatherInputs(const GUID& nodeId) const {
-    DataMap inputs;
     const Fields::NodeRecord* node = fields->FindNode(nodeId);
-    if (node == nullptr) {
-        return inputs;
-    }
-    inputs.reserve(node->inputPins.size());
-    for (const Fields::PinRecord* pin : node->inputPins) {
-        if (std::shared_ptr<const IDataValue> value = pin->pin->GetData()) {
-            inputs.emplace(pin->pin->GetId(), std::move(value));
-        }
-    }
-    return inputs;
+    return node != nullptr ? Fields::GatherInputs(*node) : DataMap();
 }
 
 // One entry at a time: a refused entry leaves the entries before it applied.

@@ -24,6 +24,18 @@ const Graph::Fields::PinRecord* Graph::Fields::FindPin(const GUID& pinId) const 
     return found == pins.end() ? nullptr : &found->second;
 }
 
+// Every input pin holding a value, linked or not; marks are neither read nor changed.
+DataMap Graph::Fields::GatherInputs(const NodeRecord& node) {
+    DataMap inputs;
+    inputs.reserve(node.inputPins.size());
+    for (const PinRecord* pin : node.inputPins) {
+        if (std::shared_ptr<const IDataValue> value = pin->pin->GetData()) {
+            inputs.emplace(pin->pin->GetId(), std::move(value));
+        }
+    }
+    return inputs;
+}
+
 IdentifierSet Graph::Fields::PinIds(const std::vector<PinRecord*>& pinRecords) {
     IdentifierSet ids;
     ids.reserve(pinRecords.size());

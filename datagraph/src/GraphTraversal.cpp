@@ -74,14 +74,7 @@ public:
         const NodeRecord& record = *order[i];
         const std::shared_ptr<INodeFunction> running = record.node->function;
         const GUID nodeId = running->GetId();
-        DataMap inputs;
-        inputs.reserve(record.inputPins.size());
-        for (const PinRecord* pin : record.inputPins) {
-            if (std::shared_ptr<const IDataValue> value = pin->pin->GetData()) {
-                inputs.emplace(pin->pin->GetId(), std::move(value));
-            }
-        }
-        const DataMap outputs = running->Execute(inputs);
+        const DataMap outputs = running->Execute(GatherInputs(record));
         if (!Fresh()) {
             graph.PrivateHelper_WriteOutputs(nodeId, outputs);
             return;
