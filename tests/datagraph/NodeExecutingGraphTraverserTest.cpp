@@ -54,17 +54,7 @@ private:
     Graph& graph;
 };
 
-class NodeExecutingGraphTraverserTest : public ::testing::Test {
-protected:
-    IntNode Add(IntNode node, const GUID& subgraph = GetNullGUID()) {
-        graph.CreateNode(node.function, subgraph);
-        return node;
-    }
-
-    const GUID mainSubgraph = CreateGUID();
-    const GUID otherSubgraph = CreateGUID();
-    Graph graph{mainSubgraph};
-};
+class NodeExecutingGraphTraverserTest : public TwoSubgraphsTest {};
 
 // main: A --> B        other: C --> D
 TEST_F(NodeExecutingGraphTraverserTest, RunsItsSubgraphWithoutSettingOrCheckingTheGraphsFlag) {

@@ -52,16 +52,8 @@ private:
     }
 };
 
-class TraversalObserverTest : public ::testing::Test {
+class TraversalObserverTest : public TwoSubgraphsTest {
 protected:
-    IntNode Add(IntNode node, const GUID& subgraph = GetNullGUID()) {
-        graph.CreateNode(node.function, subgraph);
-        return node;
-    }
-
-    const GUID mainSubgraph = CreateGUID();
-    const GUID otherSubgraph = CreateGUID();
-    Graph graph{mainSubgraph};
     RecordingObserver observer;
 };
 

@@ -6,6 +6,10 @@
 #include "StubFunction.h"
 #include "TestValues.h"
 
+#include <datagraph/Graph.h>
+
+#include <gtest/gtest.h>
+
 #include <memory>
 
 namespace datagraph::test {
@@ -51,5 +55,18 @@ inline IntNode Sink() {
     node.in = node.function->AddInput(typeid(IntValue));
     return node;
 }
+
+/// A graph with a main (default) and another execution subgraph, for traversal tests.
+class TwoSubgraphsTest : public ::testing::Test {
+protected:
+    IntNode Add(IntNode node, const GUID& subgraph = GetNullGUID()) {
+        graph.CreateNode(node.function, subgraph);
+        return node;
+    }
+
+    const GUID mainSubgraph = CreateGUID();
+    const GUID otherSubgraph = CreateGUID();
+    Graph graph{mainSubgraph};
+};
 
 } // namespace datagraph::test
