@@ -43,7 +43,9 @@ void Graph::Clear() {
     auto doomedPins = std::move(f.pins);
     f.nodes.clear();
     f.pins.clear();
-    f.pinToPinEdges.clear();
+    if (f.liveLinks) {
+        f.liveLinks->clear();
+    }
     ++f.structureVersion;
     doomedPins.clear();
     doomedNodes.clear();
@@ -51,7 +53,8 @@ void Graph::Clear() {
     GraphAssert(f.nodes.empty(), "All nodes should have already been removed.");
     GraphAssert(f.pins.empty(), "Pins should have all been removed when we removed the nodes.");
     GraphAssert(f.executionSubgraphToNodes.empty(), "All nodes should have already been removed.");
-    GraphAssert(f.pinToPinEdges.empty(), "All edges should have already been removed.");
+    GraphAssert(!f.liveLinks || f.liveLinks->empty(),
+                "All edges should have already been removed.");
 }
 
 bool Graph::HasNode(const GUID& nodeId) const {
@@ -75,11 +78,11 @@ ITraversableNode& Graph::GetTraversableNode(const GUID& nodeId) {
 }
 
 const Pin& Graph::GetConstPin(const GUID& pinId) const {
-    return *Found(fields->FindPin(pinId)).pin;
+    return Found(fields->FindPin(pinId)).pin;
 }
 
 Pin& Graph::GetPin(const GUID& pinId) {
-    return *Found(fields->FindPin(pinId)).pin;
+    return Found(fields->FindPin(pinId)).pin;
 }
 
 ITraversablePin& Graph::GetTraversablePin(const GUID& pinId) {

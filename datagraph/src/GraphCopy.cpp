@@ -28,25 +28,27 @@ std::unique_ptr<Graph::Fields> Graph::Fields::DeepCopy(Graph& owner) const {
             auto& copiedPins = outputPins ? record.outputPins : record.inputPins;
             copiedPins.reserve(sourcePins.size());
             for (const PinRecord* sourcePin : sourcePins) {
-                auto pin = std::make_shared<Pin>(*sourcePin->pin);
+                auto entry = copy->pins.try_emplace(sourcePin->pin.GetId(), sourcePin->pin, record,
+                                                    outputPins);
                 checkUnchanged();
-                PinRecord& pinRecord = copy->pins[pin->GetId()];
-                pinRecord.pin = std::move(pin);
-                pinRecord.owner = &record;
-                pinRecord.isOutput = outputPins;
-                copiedPins.push_back(&pinRecord);
+                copiedPins.push_back(&entry.first->second);
             }
         }
     }
 
-    // The tables are walked in order and appended to, so every order carries over.
-    for (const auto& [upstreamId, downstreamId] : pinToPinEdges) {
+    // Every pin's links are copied oldest first, and the subgraph table is walked in order and
+    // appended to, so every order carries over.
+    for (const auto& [upstreamId, sourceUpstream] : pins) {
+        if (sourceUpstream.downstream.empty()) {
+            continue;
+        }
         PinRecord& upstream = copy->pins.at(upstreamId);
-        PinRecord& downstream = copy->pins.at(downstreamId);
-        downstream.upstreamLink =
-            copy->pinToPinEdges.emplace_hint(copy->pinToPinEdges.end(), upstreamId, downstreamId);
-        downstream.upstream = &upstream;
-        upstream.downstream.push_back(&downstream);
+        upstream.downstream.reserve(sourceUpstream.downstream.size());
+        for (const PinRecord* sourceDownstream : sourceUpstream.downstream) {
+            PinRecord& downstream = copy->pins.at(sourceDownstream->pin.GetId());
+            downstream.upstream = &upstream;
+            upstream.downstream.push_back(&downstream);
+        }
     }
     for (const auto& [subgraph, nodeId] : executionSubgraphToNodes) {
         auto entry = copy->executionSubgraphToNodes.emplace_hint(
@@ -70,6 +72,11 @@ Graph& Graph::operator=(const Graph& other) {
     std::unique_ptr<Fields> copy = other.fields->DeepCopy(*this);
     // A traversal running on this graph must see that its records are gone.
     copy->structureVersion = fields->structureVersion + 1;
+    // A host may hold the link table this graph handed out: it stays the same object.
+    if (fields->liveLinks) {
+        copy->RefillLiveLinks(*fields->liveLinks);
+        copy->liveLinks = std::move(fields->liveLinks);
+    }
     // The previous records are released without Clear: an old node or pin lives on only while
     // somebody else holds it.
     std::swap(fields, copy);

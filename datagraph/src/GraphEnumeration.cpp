@@ -28,7 +28,9 @@ Graph::PinMap Graph::GetPins() const {
     PinMap pins;
     pins.reserve(fields->pins.size());
     for (const auto& entry : fields->pins) {
-        pins.emplace(entry.first, entry.second.pin);
+        // The graph owns its pins: these pointers share nothing.
+        pins.emplace(entry.first, std::shared_ptr<Pin>(std::shared_ptr<Pin>(),
+                                                       const_cast<Pin*>(&entry.second.pin)));
     }
     return pins;
 }
@@ -46,7 +48,7 @@ std::vector<const Pin*> Graph::GetAllPins() const {
     std::vector<const Pin*> allPins;
     allPins.reserve(fields->pins.size());
     for (const auto& entry : fields->pins) {
-        allPins.push_back(entry.second.pin.get());
+        allPins.push_back(&entry.second.pin);
     }
     return allPins;
 }

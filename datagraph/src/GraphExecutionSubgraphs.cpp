@@ -9,7 +9,7 @@ GUID Graph::GetDefaultExecutionSubgraphID() const {
 }
 
 void Graph::AssignNodeToExecutionSubgraphs(const GUID& nodeId, const GUID& executionSubgraph) {
-    fields->AddSubgraphEntry(nodeId, executionSubgraph);
+    fields->AddSubgraphEntry(nodeId, fields->FindNode(nodeId), executionSubgraph);
 }
 
 IdentifierSet Graph::GetExecutionSubgraphs() const {

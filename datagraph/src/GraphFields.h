@@ -5,9 +5,12 @@
 //
 // Every node and pin is reached by its GUID through `nodes` and `pins`; beyond that the records
 // point at each other, so that walking a node's pins, a pin's links and a link's far end costs no
-// hashing. `pinToPinEdges` is the link table hosts see, kept in step with the records.
+// hashing. The ordered link table hosts can read is made from the records the first time a host
+// asks for it and kept in step with them from then on.
 
 #include <datagraph/Graph.h>
+
+#include <boost/container/small_vector.hpp>
 
 #include <cstdint>
 #include <cstring>
@@ -36,15 +39,17 @@ struct __attribute__((visibility("hidden"))) GuidHash {
 struct __attribute__((visibility("hidden"))) Graph::Fields {
     using SubgraphTable = std::multimap<GUID, GUID>;
     using LinkTable = std::multimap<GUID, GUID>;
-    using SubgraphEntries = std::vector<SubgraphTable::iterator>;
+    // Most nodes stand in one subgraph and have a few pins: those lists need no allocation.
+    using SubgraphEntries = boost::container::small_vector<SubgraphTable::iterator, 1>;
 
     struct PinRecord;
+    using PinList = boost::container::small_vector<PinRecord*, 2>;
 
     struct NodeRecord {
         GUID id; // kept here so that no query has to ask the host's function
         std::shared_ptr<Node> node;
-        std::vector<PinRecord*> inputPins;
-        std::vector<PinRecord*> outputPins;
+        PinList inputPins;
+        PinList outputPins;
         SubgraphEntries subgraphEntries; // the entries of executionSubgraphToNodes naming it
         // Scratch space of the topological order and the traversal; meaningless between calls.
         mutable std::int32_t pendingInputs = 0;
@@ -52,11 +57,22 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     };
 
     struct PinRecord {
-        std::shared_ptr<Pin> pin;
-        NodeRecord* owner = nullptr;
-        bool isOutput = false;
+        PinRecord(const std::type_info& dataType, const GUID& id, NodeRecord& owner, bool isOutput)
+            : pin(dataType, id)
+            , owner(&owner)
+            , isOutput(isOutput) {}
+
+        /// Copies the pin and its value, without links.
+        PinRecord(const Pin& source, NodeRecord& owner, bool isOutput)
+            : pin(source)
+            , owner(&owner)
+            , isOutput(isOutput) {}
+
+        Pin pin;
+        NodeRecord* owner;
+        bool isOutput;
         PinRecord* upstream = nullptr;
-        LinkTable::iterator upstreamLink;   // this pin's entry in pinToPinEdges, with `upstream`
+        LinkTable::iterator upstreamLink;   // this pin's entry in liveLinks, while there is one
         std::vector<PinRecord*> downstream; // the links leaving this pin, oldest first
     };
 
@@ -83,10 +99,16 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
                    bool outputPin);
     /// Takes back a node that was just made, with its pins; it must have no links or entries.
     void RemoveUnlinkedNode(const GUID& nodeId);
-    /// Removes the pin's record and its links, but not from its node's list; returns the pin so
-    /// that the caller decides when it dies.
-    std::shared_ptr<Pin> ReleasePin(PinRecord& pinRecord);
-    void AddSubgraphEntry(const GUID& nodeId, const GUID& executionSubgraph);
+    /// Removes the pin's record and its links, but not from its node's list; returns the pin's
+    /// value so that the caller decides when it dies.
+    std::shared_ptr<const IDataValue> ReleasePin(PinRecord& pinRecord);
+    /// `node` is the record of `nodeId`, or null when no node has that id.
+    void AddSubgraphEntry(const GUID& nodeId, NodeRecord* node, const GUID& executionSubgraph);
+
+    /// The ordered link table, made from the records on first use and kept live afterwards.
+    const LinkTable& LiveLinks() const;
+    /// Swaps in a table of the current links; the table object itself stays where it is.
+    void RefillLiveLinks(LinkTable& table) const;
 
     class TraversalSteps;
 
@@ -94,7 +116,16 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     /// documents.
     std::vector<const NodeRecord*> TopologicalOrder() const;
     static DataMap GatherInputs(const NodeRecord& node);
-    static IdentifierSet PinIds(const std::vector<PinRecord*>& pinRecords);
+
+    template <typename PinRecords> static IdentifierSet PinIds(const PinRecords& pinRecords) {
+        IdentifierSet ids;
+        ids.reserve(pinRecords.size());
+        for (const PinRecord* pinRecord : pinRecords) {
+            ids.insert(pinRecord->pin.GetId());
+        }
+        return ids;
+    }
+
     /// The number of distinct input nodes, as GetInputNodes counts them.
     std::int32_t CountInputNodes(const NodeRecord& node) const;
 
@@ -128,7 +159,9 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     SubgraphTable executionSubgraphToNodes;
     std::unordered_map<GUID, NodeRecord, GuidHash> nodes;
     std::unordered_map<GUID, PinRecord, GuidHash> pins;
-    LinkTable pinToPinEdges;
+    // Null until a host asks for the link table; from then on every link is in it too, oldest
+    // first under each upstream pin, and the object stays put for the life of the graph.
+    mutable std::unique_ptr<LinkTable> liveLinks;
     bool traversalInProgress = false;
 
     // Subgraph entries that name ids of no node (a host may file any id); they move into the

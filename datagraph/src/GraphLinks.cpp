@@ -22,7 +22,7 @@ void Graph::LinkPins(const GUID& outputPinId, const GUID& inputPinId) {
 void Graph::UnlinkPins(const GUID& outputPinId, const GUID& inputPinId) {
     Fields::PinRecord* downstream = fields->FindPin(inputPinId);
     GraphAssert(downstream != nullptr && downstream->upstream != nullptr);
-    GraphAssert(downstream->upstream->pin->GetId() == outputPinId);
+    GraphAssert(downstream->upstream->pin.GetId() == outputPinId);
 
     fields->RemoveUpstreamLink(*downstream);
 }
@@ -38,7 +38,7 @@ void Graph::UnlinkInputPin(const GUID& inputPinId) {
 
 GUID Graph::GetUpstreamPin(const GUID& inputPinId) const {
     const Fields::PinRecord* pin = fields->FindPin(inputPinId);
-    return pin != nullptr && pin->upstream != nullptr ? pin->upstream->pin->GetId() : GetNullGUID();
+    return pin != nullptr && pin->upstream != nullptr ? pin->upstream->pin.GetId() : GetNullGUID();
 }
 
 bool Graph::HasUpstreamPin(const GUID& inputPinId) const {
@@ -107,7 +107,7 @@ bool Graph::NodeIsUnconnected(const GUID& nodeId) const {
 }
 
 const std::multimap<GUID, GUID>& Graph::GetPinToPinEdges() const {
-    return fields->pinToPinEdges;
+    return fields->LiveLinks();
 }
 
 } // namespace datagraph

@@ -41,7 +41,7 @@ void Graph::CreateNode(std::shared_ptr<INodeFunction> function, const GUID& exec
     }
     const GUID& subgraph =
         executionSubgraph == GetNullGUID() ? fields->defaultExecutionSubgraphID : executionSubgraph;
-    fields->AddSubgraphEntry(nodeId, subgraph);
+    fields->AddSubgraphEntry(nodeId, &record, subgraph);
 }
 
 void Graph::CreateInputPin(const GUID& nodeId, const GUID& pinId, const std::type_info& dataType) {
@@ -75,9 +75,9 @@ void Graph::PrivateHelper_DestroyPin(const GUID& nodeId, GUID pinId, bool output
     GraphAssert(pin != nullptr && pin->isOutput == outputPin);
     GraphAssert(pin->owner == node);
 
-    std::vector<Fields::PinRecord*>& sidePins = outputPin ? node->outputPins : node->inputPins;
+    Fields::PinList& sidePins = outputPin ? node->outputPins : node->inputPins;
     sidePins.erase(std::find(sidePins.begin(), sidePins.end(), pin));
-    const std::shared_ptr<Pin> doomed = fields->ReleasePin(*pin);
+    const std::shared_ptr<const IDataValue> doomedValue = fields->ReleasePin(*pin);
 }
 
 void Graph::DestroyNode(const GUID& nodeIdArgument) {
@@ -97,13 +97,12 @@ void Graph::DestroyNode(const GUID& nodeIdArgument) {
 
     // Host objects die only once the records agree again, pins' values before the function.
     const std::shared_ptr<Node> doomedNode = std::move(node->node);
-    std::vector<std::shared_ptr<Pin>> doomedPins;
-    doomedPins.reserve(node->inputPins.size() + node->outputPins.size());
+    boost::container::small_vector<std::shared_ptr<const IDataValue>, 4> doomedValues;
     for (Fields::PinRecord* pin : node->inputPins) {
-        doomedPins.push_back(fields->ReleasePin(*pin));
+        doomedValues.push_back(fields->ReleasePin(*pin));
     }
     for (Fields::PinRecord* pin : node->outputPins) {
-        doomedPins.push_back(fields->ReleasePin(*pin));
+        doomedValues.push_back(fields->ReleasePin(*pin));
     }
     for (auto entry : node->subgraphEntries) {
         fields->executionSubgraphToNodes.erase(entry);

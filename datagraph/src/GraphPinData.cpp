@@ -25,7 +25,7 @@ void Graph::PrivateHelper_WriteOutputs(const GUID& nodeId, const DataMap& output
         Fields::PinRecord* pin = fields->FindPin(pinId);
         CheckThat(node != nullptr && pin != nullptr && pin->owner == node && pin->isOutput,
                   "Could not find the indicated output pin.");
-        pin->pin->SetData(value);
+        pin->pin.SetData(value);
     }
 }
 

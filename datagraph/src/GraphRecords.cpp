@@ -1,6 +1,7 @@
 #include "GraphFields.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace datagraph {
 
@@ -29,20 +30,11 @@ DataMap Graph::Fields::GatherInputs(const NodeRecord& node) {
     DataMap inputs;
     inputs.reserve(node.inputPins.size());
     for (const PinRecord* pin : node.inputPins) {
-        if (std::shared_ptr<const IDataValue> value = pin->pin->GetData()) {
-            inputs.emplace(pin->pin->GetId(), std::move(value));
+        if (std::shared_ptr<const IDataValue> value = pin->pin.GetData()) {
+            inputs.emplace(pin->pin.GetId(), std::move(value));
         }
     }
     return inputs;
-}
-
-IdentifierSet Graph::Fields::PinIds(const std::vector<PinRecord*>& pinRecords) {
-    IdentifierSet ids;
-    ids.reserve(pinRecords.size());
-    for (const PinRecord* pinRecord : pinRecords) {
-        ids.insert(pinRecord->pin->GetId());
-    }
-    return ids;
 }
 
 // The number of distinct input nodes, as GetInputNodes counts them.
@@ -68,9 +60,11 @@ std::int32_t Graph::Fields::CountInputNodes(const NodeRecord& node) const {
 }
 
 void Graph::Fields::AddLink(PinRecord& upstreamPin, PinRecord& downstreamPin) {
-    // A multimap inserts after the entries of an equal key: one pin's links keep their order.
-    downstreamPin.upstreamLink =
-        pinToPinEdges.emplace(upstreamPin.pin->GetId(), downstreamPin.pin->GetId());
+    if (liveLinks) {
+        // A multimap inserts after the entries of an equal key: one pin's links keep their order.
+        downstreamPin.upstreamLink =
+            liveLinks->emplace(upstreamPin.pin.GetId(), downstreamPin.pin.GetId());
+    }
     downstreamPin.upstream = &upstreamPin;
     upstreamPin.downstream.push_back(&downstreamPin);
     ++structureVersion;
@@ -79,14 +73,18 @@ void Graph::Fields::AddLink(PinRecord& upstreamPin, PinRecord& downstreamPin) {
 void Graph::Fields::RemoveUpstreamLink(PinRecord& downstreamPin) {
     std::vector<PinRecord*>& siblings = downstreamPin.upstream->downstream;
     siblings.erase(std::find(siblings.begin(), siblings.end(), &downstreamPin));
-    pinToPinEdges.erase(downstreamPin.upstreamLink);
+    if (liveLinks) {
+        liveLinks->erase(downstreamPin.upstreamLink);
+    }
     downstreamPin.upstream = nullptr;
     ++structureVersion;
 }
 
 void Graph::Fields::RemoveDownstreamLinks(PinRecord& upstreamPin) {
     for (PinRecord* downstreamPin : upstreamPin.downstream) {
-        pinToPinEdges.erase(downstreamPin->upstreamLink);
+        if (liveLinks) {
+            liveLinks->erase(downstreamPin->upstreamLink);
+        }
         downstreamPin->upstream = nullptr;
     }
     upstreamPin.downstream.clear();
@@ -95,14 +93,11 @@ void Graph::Fields::RemoveDownstreamLinks(PinRecord& upstreamPin) {
 
 bool Graph::Fields::TryAddPin(NodeRecord& node, const GUID& pinId, const std::type_info& dataType,
                               bool outputPin) {
-    auto [entry, inserted] = pins.try_emplace(pinId);
+    auto [entry, inserted] = pins.try_emplace(pinId, dataType, pinId, node, outputPin);
     if (!inserted) {
         return false;
     }
     PinRecord& record = entry->second;
-    record.pin = std::make_shared<Pin>(dataType, pinId);
-    record.owner = &node;
-    record.isOutput = outputPin;
     (outputPin ? node.outputPins : node.inputPins).push_back(&record);
     ++structureVersion;
     return true;
@@ -111,10 +106,10 @@ bool Graph::Fields::TryAddPin(NodeRecord& node, const GUID& pinId, const std::ty
 void Graph::Fields::RemoveUnlinkedNode(const GUID& nodeId) {
     NodeRecord& node = nodes.at(nodeId);
     for (const PinRecord* pin : node.inputPins) {
-        pins.erase(pin->pin->GetId());
+        pins.erase(pin->pin.GetId());
     }
     for (const PinRecord* pin : node.outputPins) {
-        pins.erase(pin->pin->GetId());
+        pins.erase(pin->pin.GetId());
     }
     nodes.erase(nodeId);
     ++structureVersion;
@@ -122,24 +117,50 @@ void Graph::Fields::RemoveUnlinkedNode(const GUID& nodeId) {
 
 // Every link that names the pin goes with it, whichever end it stands at, so the link table never
 // refers to a pin that is gone.
-std::shared_ptr<Pin> Graph::Fields::ReleasePin(PinRecord& pinRecord) {
+std::shared_ptr<const IDataValue> Graph::Fields::ReleasePin(PinRecord& pinRecord) {
     if (pinRecord.upstream != nullptr) {
         RemoveUpstreamLink(pinRecord);
     }
     RemoveDownstreamLinks(pinRecord);
-    std::shared_ptr<Pin> pin = std::move(pinRecord.pin);
-    pins.erase(pin->GetId());
+    std::shared_ptr<const IDataValue> value = pinRecord.pin.GetData();
+    const GUID pinId = pinRecord.pin.GetId();
+    pins.erase(pinId);
     ++structureVersion;
-    return pin;
+    return value;
 }
 
-void Graph::Fields::AddSubgraphEntry(const GUID& nodeId, const GUID& executionSubgraph) {
-    // Entries of one subgraph keep the order in which they were added.
-    auto entry = executionSubgraphToNodes.emplace(executionSubgraph, nodeId);
-    NodeRecord* node = FindNode(nodeId);
+void Graph::Fields::AddSubgraphEntry(const GUID& nodeId, NodeRecord* node,
+                                     const GUID& executionSubgraph) {
+    // Entries of one subgraph keep the order in which they were added. Most entries go under the
+    // last subgraph of the table, where the end is the right place and the search can be skipped.
+    auto& table = executionSubgraphToNodes;
+    auto entry = !table.empty() && !(executionSubgraph < std::prev(table.end())->first)
+                     ? table.emplace_hint(table.end(), executionSubgraph, nodeId)
+                     : table.emplace(executionSubgraph, nodeId);
     (node != nullptr ? node->subgraphEntries : subgraphEntriesOfAbsentNodes[nodeId])
         .push_back(entry);
     ++structureVersion;
+}
+
+const Graph::Fields::LinkTable& Graph::Fields::LiveLinks() const {
+    if (!liveLinks) {
+        auto table = std::make_unique<LinkTable>();
+        RefillLiveLinks(*table);
+        liveLinks = std::move(table);
+    }
+    return *liveLinks;
+}
+
+void Graph::Fields::RefillLiveLinks(LinkTable& table) const {
+    LinkTable links;
+    for (const auto& [pinId, upstream] : pins) {
+        auto place = links.upper_bound(pinId);
+        for (PinRecord* downstream : upstream.downstream) {
+            place = std::next(links.emplace_hint(place, pinId, downstream->pin.GetId()));
+            downstream->upstreamLink = std::prev(place);
+        }
+    }
+    table.swap(links); // the records' iterators now point into `table`
 }
 
 } // namespace datagraph

@@ -50,7 +50,7 @@ public:
             return Interface().InputsAreReady(i);
         }
         for (const PinRecord* pin : order[i]->inputPins) {
-            if (pin->upstream != nullptr && !pin->pin->HasUpdatedData()) {
+            if (pin->upstream != nullptr && !pin->pin.HasUpdatedData()) {
                 return false;
             }
         }
@@ -85,7 +85,7 @@ public:
                 GraphAssert(false, "Could not find the indicated output pin.");
                 return;
             }
-            pin->pin->SetData(entry->second);
+            pin->pin.SetData(entry->second);
             if (!Fresh()) { // a value's GetType() edited the graph: the rest goes the long way
                 graph.PrivateHelper_WriteOutputs(nodeId, DataMap(std::next(entry), outputs.end()));
                 return;
@@ -99,12 +99,12 @@ public:
             return;
         }
         for (const PinRecord* output : order[i]->outputPins) {
-            if (!output->pin->HasUpdatedData()) {
+            if (!output->pin.HasUpdatedData()) {
                 continue;
             }
-            const std::shared_ptr<const IDataValue> value = output->pin->GetData();
-            for (const PinRecord* downstream : output->downstream) {
-                downstream->pin->SetData(value);
+            const std::shared_ptr<const IDataValue> value = output->pin.GetData();
+            for (PinRecord* downstream : output->downstream) {
+                downstream->pin.SetData(value);
                 if (!Fresh()) { // a value's GetType() edited the graph: start this move over
                     Interface().MoveDataDownstream(i);
                     return;
@@ -117,7 +117,7 @@ private:
     PinRecord* FindOutputPin(const NodeRecord& node, const GUID& pinId) {
         if (node.outputPins.size() <= 8) {
             for (PinRecord* pin : node.outputPins) {
-                if (pin->pin->GetId() == pinId) {
+                if (pin->pin.GetId() == pinId) {
                     return pin;
                 }
             }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -54,6 +55,29 @@ TEST_F(GraphLinksTest, LinksOfOneOutputPinStayInCreationOrderThroughEdits) {
     EXPECT_EQ(graph.GetDownstreamPins(Id(7)), (IdentifierSet{Id(11), Id(15)}));
     EXPECT_EQ(graph.GetUpstreamPin(Id(15)), Id(7));
     EXPECT_EQ(graph.GetUpstreamPin(Id(19)), GetNullGUID());
+}
+
+// A host may keep the reference: it follows later edits, assignment from another graph and Clear.
+TEST_F(GraphLinksTest, TheLinkTableAHostHoldsStaysLiveThroughAssignmentAndClear) {
+    AddPinnedNode(graph, {}, {Id(7)});
+    AddPinnedNode(graph, {Id(19)}, {});
+    const std::multimap<GUID, GUID>& held = graph.GetPinToPinEdges();
+    graph.LinkPins(Id(7), Id(19));
+    EXPECT_EQ(LinkList(held.begin(), held.end()), (LinkList{{Id(7), Id(19)}}));
+
+    Graph other(CreateGUID());
+    AddPinnedNode(other, {}, {Id(4)});
+    AddPinnedNode(other, {Id(9), Id(8)}, {});
+    other.LinkPins(Id(4), Id(9));
+    other.LinkPins(Id(4), Id(8));
+    graph = other;
+    EXPECT_EQ(&graph.GetPinToPinEdges(), &held);
+    EXPECT_EQ(LinkList(held.begin(), held.end()), (LinkList{{Id(4), Id(9)}, {Id(4), Id(8)}}));
+    graph.UnlinkPins(Id(4), Id(9));
+    EXPECT_EQ(LinkList(held.begin(), held.end()), (LinkList{{Id(4), Id(8)}}));
+
+    graph.Clear();
+    EXPECT_TRUE(held.empty());
 }
 
 // n1 -+-> n2 -+-> n4
