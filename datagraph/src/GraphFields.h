@@ -112,9 +112,28 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
 
     class TraversalSteps;
 
-    /// Every node, each after its input nodes; raises the failures GetNodesInTopologicalOrder
-    /// documents.
-    std::vector<const NodeRecord*> TopologicalOrder() const;
+    /// Every node, each after its input nodes, as the structure stood at `version`.
+    struct Order {
+        std::uint64_t version = 0;
+        std::vector<const NodeRecord*> records;
+        IdentifierList ids;
+    };
+
+    /// What a traversal of one subgraph does with each node of the order, as far as the structure
+    /// alone decides it.
+    enum class Role : std::uint8_t { Outside, Unconnected, Candidate };
+
+    struct TraversalPlan {
+        std::shared_ptr<const Order> order;
+        GUID executionSubgraph;
+        std::vector<Role> roles;
+    };
+
+    /// The order of the current structure, computed again only after a structural change; raises
+    /// the failures GetNodesInTopologicalOrder documents.
+    std::shared_ptr<const Order> TopologicalOrder() const;
+    std::shared_ptr<const TraversalPlan> PlanTraversal(const GUID& executionSubgraph) const;
+    std::vector<const NodeRecord*> ComputeTopologicalOrder() const;
     static DataMap GatherInputs(const NodeRecord& node);
 
     template <typename PinRecords> static IdentifierSet PinIds(const PinRecords& pinRecords) {
@@ -172,6 +191,11 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     // tell whether what it looked up before running a node still holds afterwards.
     std::uint64_t structureVersion = 0;
     mutable std::uint32_t lastVisit = 0;
+
+    // Hosts traverse again and again between structural edits; both are kept for the structure
+    // they were made from and are only used while structureVersion still matches.
+    mutable std::shared_ptr<const Order> lastOrder;
+    mutable std::shared_ptr<const TraversalPlan> lastPlan;
 };
 
 } // namespace datagraph

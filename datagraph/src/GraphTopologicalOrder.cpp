@@ -6,19 +6,53 @@
 namespace datagraph {
 
 IdentifierList Graph::GetNodesInTopologicalOrder() const {
-    IdentifierList ids;
-    const std::vector<const Fields::NodeRecord*> order = fields->TopologicalOrder();
-    ids.reserve(order.size());
-    for (const Fields::NodeRecord* node : order) {
-        ids.push_back(node->id);
+    return fields->TopologicalOrder()->ids;
+}
+
+std::shared_ptr<const Graph::Fields::Order> Graph::Fields::TopologicalOrder() const {
+    if (!lastOrder || lastOrder->version != structureVersion) {
+        auto order = std::make_shared<Order>();
+        order->version = structureVersion;
+        order->records = ComputeTopologicalOrder();
+        order->ids.reserve(order->records.size());
+        for (const NodeRecord* node : order->records) {
+            order->ids.push_back(node->id);
+        }
+        lastOrder = std::move(order);
     }
-    return ids;
+    return lastOrder;
+}
+
+std::shared_ptr<const Graph::Fields::TraversalPlan>
+Graph::Fields::PlanTraversal(const GUID& executionSubgraph) const {
+    std::shared_ptr<const Order> order = TopologicalOrder();
+    if (lastPlan && lastPlan->order == order && lastPlan->executionSubgraph == executionSubgraph) {
+        return lastPlan;
+    }
+    const std::uint32_t member = NextVisit();
+    auto range = executionSubgraphToNodes.equal_range(executionSubgraph);
+    for (auto entry = range.first; entry != range.second; ++entry) {
+        if (const NodeRecord* node = FindNode(entry->second)) {
+            node->visit = member;
+        }
+    }
+    auto plan = std::make_shared<TraversalPlan>();
+    plan->executionSubgraph = executionSubgraph;
+    plan->roles.reserve(order->records.size());
+    for (const NodeRecord* node : order->records) {
+        plan->roles.push_back(node->visit != member  ? Role::Outside
+                              : IsUnconnected(*node) ? Role::Unconnected
+                                                     : Role::Candidate);
+    }
+    plan->order = std::move(order);
+    lastPlan = std::move(plan);
+    return lastPlan;
 }
 
 // Kahn's method over the records: every node's distinct input nodes are counted once, and a
 // placed node releases each of its distinct output nodes once. Links that run from an input pin,
 // or into an output pin, make the two counts disagree; the checks below report that.
-std::vector<const Graph::Fields::NodeRecord*> Graph::Fields::TopologicalOrder() const {
+std::vector<const Graph::Fields::NodeRecord*> Graph::Fields::ComputeTopologicalOrder() const {
     const Fields& f = *this;
     std::vector<const NodeRecord*> order;
     order.reserve(f.nodes.size());

@@ -17,32 +17,19 @@ class Graph::Fields::TraversalSteps {
 public:
     TraversalSteps(Graph& graph, const GUID& executionSubgraph)
         : graph(graph)
-        , order(graph.fields->TopologicalOrder())
-        , version(graph.fields->structureVersion) {
-        const Fields& f = *graph.fields;
-        const std::uint32_t member = f.NextVisit();
-        auto range = f.executionSubgraphToNodes.equal_range(executionSubgraph);
-        for (auto entry = range.first; entry != range.second; ++entry) {
-            if (const NodeRecord* node = f.FindNode(entry->second)) {
-                node->visit = member;
-            }
-        }
-        ids.reserve(order.size());
-        isMember.reserve(order.size());
-        for (const NodeRecord* node : order) {
-            ids.push_back(node->id);
-            isMember.push_back(node->visit == member);
-        }
-    }
+        , plan(graph.fields->PlanTraversal(executionSubgraph))
+        , order(plan->order->records)
+        , ids(plan->order->ids)
+        , version(plan->order->version) {}
 
     std::size_t Count() const { return order.size(); }
 
     const GUID& Id(std::size_t i) const { return ids[i]; }
 
-    bool IsMember(std::size_t i) const { return isMember[i]; }
+    bool IsMember(std::size_t i) const { return plan->roles[i] != Role::Outside; }
 
     bool IsUnconnected(std::size_t i) {
-        return Fresh() ? Fields::IsUnconnected(*order[i]) : Interface().IsUnconnected(i);
+        return Fresh() ? plan->roles[i] == Role::Unconnected : Interface().IsUnconnected(i);
     }
 
     bool InputsAreReady(std::size_t i) {
@@ -133,7 +120,7 @@ private:
         if (!fallback) {
             IdentifierSet members;
             for (std::size_t i = 0; i < ids.size(); ++i) {
-                if (isMember[i]) {
+                if (IsMember(i)) {
                     members.insert(ids[i]);
                 }
             }
@@ -143,10 +130,11 @@ private:
     }
 
     Graph& graph;
-    std::vector<const NodeRecord*> order;
-    IdentifierList ids;
-    std::vector<bool> isMember;
-    std::uint64_t version;
+    // Held for the whole run: a node function's edits replace the graph's cached plan, not this.
+    const std::shared_ptr<const TraversalPlan> plan;
+    const std::vector<const NodeRecord*>& order;
+    const IdentifierList& ids;
+    const std::uint64_t version;
     std::optional<InterfaceSteps> fallback;
 };
 
