@@ -38,17 +38,26 @@ void Graph::Clear() {
             f.executionSubgraphToNodes.erase(subgraphEntry);
         }
     }
-    // The graph is empty and consistent before any host destructor runs.
-    auto doomedNodes = std::move(f.nodes);
-    auto doomedPins = std::move(f.pins);
-    f.nodes.clear();
-    f.pins.clear();
-    if (f.liveLinks) {
-        f.liveLinks->clear();
+    {
+        // The graph is empty and consistent before any host destructor runs.
+        decltype(f.nodes) doomedNodes(&f.recordMemory);
+        decltype(f.pins) doomedPins(&f.recordMemory);
+        doomedNodes.swap(f.nodes);
+        doomedPins.swap(f.pins);
+        if (f.liveLinks) {
+            f.liveLinks->clear();
+        }
+        ++f.structureVersion;
+        doomedPins.clear();
+        doomedNodes.clear();
     }
-    ++f.structureVersion;
-    doomedPins.clear();
-    doomedNodes.clear();
+    // Unless a host destructor made something anew, nothing lives in the record pools any more,
+    // once the tables have let go of their bucket arrays: the memory goes back.
+    if (f.nodes.empty() && f.pins.empty() && f.executionSubgraphToNodes.empty()) {
+        decltype(f.nodes)(&f.recordMemory).swap(f.nodes);
+        decltype(f.pins)(&f.recordMemory).swap(f.pins);
+        f.recordMemory.release();
+    }
 
     GraphAssert(f.nodes.empty(), "All nodes should have already been removed.");
     GraphAssert(f.pins.empty(), "Pins should have all been removed when we removed the nodes.");

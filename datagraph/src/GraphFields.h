@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory_resource>
 #include <unordered_map>
 #include <vector>
 
@@ -37,7 +38,7 @@ struct __attribute__((visibility("hidden"))) GuidHash {
 };
 
 struct __attribute__((visibility("hidden"))) Graph::Fields {
-    using SubgraphTable = std::multimap<GUID, GUID>;
+    using SubgraphTable = std::pmr::multimap<GUID, GUID>;
     using LinkTable = std::multimap<GUID, GUID>;
     // Most nodes stand in one subgraph and have a few pins: those lists need no allocation.
     using SubgraphEntries = boost::container::small_vector<SubgraphTable::iterator, 1>;
@@ -175,9 +176,12 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     }
 
     GUID defaultExecutionSubgraphID;
-    SubgraphTable executionSubgraphToNodes;
-    std::unordered_map<GUID, NodeRecord, GuidHash> nodes;
-    std::unordered_map<GUID, PinRecord, GuidHash> pins;
+    // Records and table entries come and go by the hundred thousand: they are carved from pools
+    // the graph owns rather than asked of the heap one by one, and lie close together.
+    std::pmr::unsynchronized_pool_resource recordMemory;
+    SubgraphTable executionSubgraphToNodes{&recordMemory};
+    std::pmr::unordered_map<GUID, NodeRecord, GuidHash> nodes{&recordMemory};
+    std::pmr::unordered_map<GUID, PinRecord, GuidHash> pins{&recordMemory};
     // Null until a host asks for the link table; from then on every link is in it too, oldest
     // first under each upstream pin, and the object stays put for the life of the graph.
     mutable std::unique_ptr<LinkTable> liveLinks;
