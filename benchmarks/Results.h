@@ -21,7 +21,9 @@ inline const char* const bgl = "bgl";
 
 namespace measures {
 inline const char* const build = "Build";
+inline const char* const schemaCalls = "SchemaCalls";
 inline const char* const traverse = "Traverse";
+inline const char* const traverseAfterEdit = "TraverseAfterEdit";
 inline const char* const order = "TopologicalOrder";
 inline const char* const copy = "Copy";
 inline const char* const clear = "Clear";
