@@ -151,9 +151,9 @@ void Graph::Traverse(const GUID& executionSubgraph, ITraversalObserver& observer
 }
 
 void Graph::PrivateHelper_Traverse(const GUID& executionSubgraph, ITraversalObserver* observer) {
-    GraphAssert(!fields->traversalInProgress,
-                "Requested a Traverse within the Traverse of the graph.  This is often due to a "
-                "node causing an extra workbook commit");
+    CheckThat(!fields->traversalInProgress,
+              "Requested a Traverse within the Traverse of the graph.  This is often due to a "
+              "node causing an extra workbook commit");
 
     Fields::TraversalSteps steps(*this, executionSubgraph);
     ScopedFlagSetter inProgress(true, false,

@@ -2,6 +2,8 @@
 
 #include <datagraph/Graph.h>
 
+#include "Checks.h"
+
 namespace datagraph {
 
 Node::Node(Graph& graph, std::shared_ptr<INodeFunction> function)
@@ -9,7 +11,7 @@ Node::Node(Graph& graph, std::shared_ptr<INodeFunction> function)
     , dirty(false)
     , disabled(false)
     , graph(graph) {
-    GraphAssert(this->function != nullptr, "Node functions cannot be null");
+    CheckThat(this->function != nullptr, "Node functions cannot be null");
 }
 
 Node::Node(Graph& graph, const Node& other)
@@ -18,7 +20,7 @@ Node::Node(Graph& graph, const Node& other)
     , dirty(other.dirty)
     , disabled(other.disabled)
     , graph(graph) {
-    GraphAssert(function != nullptr, "Node functions cannot be null");
+    CheckThat(function != nullptr, "Node functions cannot be null");
 }
 
 Node::Node(const Node& other) = default;

@@ -1,5 +1,7 @@
 #include <datagraph/Pin.h>
 
+#include "Checks.h"
+
 #include <utility>
 
 namespace datagraph {
@@ -34,8 +36,8 @@ std::shared_ptr<const IDataValue> Pin::GetData() const {
 }
 
 void Pin::SetData(std::shared_ptr<const IDataValue> value) {
-    GraphAssert(value != nullptr, "Data value cannot be null");
-    GraphAssert(value->GetType() == dataType, "Data value has incorrect type");
+    CheckThat(value != nullptr, "Data value cannot be null");
+    CheckThat(value->GetType() == dataType, "Data value has incorrect type");
 
     data = std::move(value);
     updatedData = true;

@@ -2,6 +2,8 @@
 
 #include <kescoreplatform/KString.h>
 
+#include "Checks.h"
+
 namespace datagraph {
 
 UbernodeNodeFunction::UbernodeNodeFunction(std::shared_ptr<Graph> graph, const Schema inputSchema,
@@ -13,7 +15,7 @@ UbernodeNodeFunction::UbernodeNodeFunction(std::shared_ptr<Graph> graph, const S
     , inputSchema(inputSchema)
     , outputSchema(outputSchema)
     , id(id) {
-    GraphAssert(this->graph != nullptr, "Ubernode graph cannot be null");
+    CheckThat(this->graph != nullptr, "Ubernode graph cannot be null");
 }
 
 UbernodeNodeFunction::UbernodeNodeFunction(const UbernodeNodeFunction& other)
