@@ -8,7 +8,7 @@ namespace datagraph {
 
 inline void CheckThat(bool condition, const char* message) {
     if (!condition) {
-        GraphAssert(false, message);
+        throw GraphException(message);
     }
 }
 

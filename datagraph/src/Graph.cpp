@@ -33,45 +33,38 @@ Graph::~Graph() {
 
 void Graph::Clear() {
     Fields& f = *fields;
-    for (const auto& entry : f.nodes) {
-        for (auto subgraphEntry : entry.second.subgraphEntries) {
+    f.nodes.ForEach([&f](const Fields::NodeRecord& node) {
+        for (auto subgraphEntry : node.subgraphEntries) {
             f.executionSubgraphToNodes.erase(subgraphEntry);
         }
-    }
+    });
     {
         // The graph is empty and consistent before any host destructor runs.
-        decltype(f.nodes) doomedNodes(&f.recordMemory);
-        decltype(f.pins) doomedPins(&f.recordMemory);
-        doomedNodes.swap(f.nodes);
-        doomedPins.swap(f.pins);
+        RecordTable<Fields::NodeRecord> doomedNodes;
+        RecordTable<Fields::PinRecord> doomedPins;
+        doomedNodes.Swap(f.nodes);
+        doomedPins.Swap(f.pins);
         if (f.liveLinks) {
             f.liveLinks->clear();
         }
         ++f.structureVersion;
-        doomedPins.clear();
-        doomedNodes.clear();
-    }
-    // Unless a host destructor made something anew, nothing lives in the record pools any more,
-    // once the tables have let go of their bucket arrays: the memory goes back.
-    if (f.nodes.empty() && f.pins.empty() && f.executionSubgraphToNodes.empty()) {
-        decltype(f.nodes)(&f.recordMemory).swap(f.nodes);
-        decltype(f.pins)(&f.recordMemory).swap(f.pins);
-        f.recordMemory.release();
+        doomedPins.Clear();
+        doomedNodes.Clear();
     }
 
-    GraphAssert(f.nodes.empty(), "All nodes should have already been removed.");
-    GraphAssert(f.pins.empty(), "Pins should have all been removed when we removed the nodes.");
+    GraphAssert(f.nodes.Empty(), "All nodes should have already been removed.");
+    GraphAssert(f.pins.Empty(), "Pins should have all been removed when we removed the nodes.");
     GraphAssert(f.executionSubgraphToNodes.empty(), "All nodes should have already been removed.");
     GraphAssert(!f.liveLinks || f.liveLinks->empty(),
                 "All edges should have already been removed.");
 }
 
 bool Graph::HasNode(const GUID& nodeId) const {
-    return fields->nodes.count(nodeId) != 0;
+    return fields->nodes.Find(nodeId) != nullptr;
 }
 
 bool Graph::HasPin(const GUID& pinId) const {
-    return fields->pins.count(pinId) != 0;
+    return fields->pins.Find(pinId) != nullptr;
 }
 
 const Node& Graph::GetConstNode(const GUID& nodeId) const {

@@ -15,41 +15,47 @@ std::unique_ptr<Graph::Fields> Graph::Fields::DeepCopy(Graph& owner) const {
     };
 
     auto copy = std::make_unique<Fields>(defaultExecutionSubgraphID);
-    copy->nodes.reserve(nodes.size());
-    copy->pins.reserve(pins.size());
-    for (const auto& [nodeId, sourceNode] : nodes) {
+    copy->nodes.Reserve(nodes.Size());
+    copy->pins.Reserve(pins.Size());
+    nodes.ForEach([&](const NodeRecord& sourceNode) {
         auto node = std::make_shared<Node>(owner, *sourceNode.node);
         checkUnchanged();
-        NodeRecord& record = copy->nodes[nodeId];
-        record.id = nodeId;
+        NodeRecord& record = *copy->nodes.TryEmplace(sourceNode.id);
+        record.id = sourceNode.id;
         record.node = std::move(node);
         for (bool outputPins : {false, true}) {
             const auto& sourcePins = outputPins ? sourceNode.outputPins : sourceNode.inputPins;
             auto& copiedPins = outputPins ? record.outputPins : record.inputPins;
             copiedPins.reserve(sourcePins.size());
             for (const PinRecord* sourcePin : sourcePins) {
-                auto entry = copy->pins.try_emplace(sourcePin->pin.GetId(), sourcePin->pin, record,
-                                                    outputPins);
+                PinRecord* pin = copy->pins.TryEmplace(sourcePin->pin.GetId(), sourcePin->pin,
+                                                       record, outputPins);
                 checkUnchanged();
-                copiedPins.push_back(&entry.first->second);
+                copiedPins.push_back(pin);
             }
         }
-    }
+    });
 
     // Every pin's links are copied oldest first, and the subgraph table is walked in order and
     // appended to, so every order carries over.
-    for (const auto& [upstreamId, sourceUpstream] : pins) {
+    // Every pin has its copy by now.
+    auto copyOf = [&copy](const PinRecord& source) -> PinRecord& {
+        PinRecord* pin = copy->pins.Find(source.pin.GetId());
+        CheckThat(pin != nullptr, "The graph was changed while it was being copied.");
+        return *pin;
+    };
+    pins.ForEach([&](const PinRecord& sourceUpstream) {
         if (sourceUpstream.downstream.empty()) {
-            continue;
+            return;
         }
-        PinRecord& upstream = copy->pins.at(upstreamId);
+        PinRecord& upstream = copyOf(sourceUpstream);
         upstream.downstream.reserve(sourceUpstream.downstream.size());
         for (const PinRecord* sourceDownstream : sourceUpstream.downstream) {
-            PinRecord& downstream = copy->pins.at(sourceDownstream->pin.GetId());
+            PinRecord& downstream = copyOf(*sourceDownstream);
             downstream.upstream = &upstream;
             upstream.downstream.push_back(&downstream);
         }
-    }
+    });
     for (const auto& [subgraph, nodeId] : executionSubgraphToNodes) {
         auto entry = copy->executionSubgraphToNodes.emplace_hint(
             copy->executionSubgraphToNodes.end(), subgraph, nodeId);

@@ -17,39 +17,33 @@ IdentifierList Graph::FindNodes(std::function<bool(const INodeFunction&)> predic
 
 Graph::NodeMap Graph::GetNodes() const {
     NodeMap nodes;
-    nodes.reserve(fields->nodes.size());
-    for (const auto& entry : fields->nodes) {
-        nodes.emplace(entry.first, entry.second.node);
-    }
+    nodes.reserve(fields->nodes.Size());
+    fields->nodes.ForEach(
+        [&nodes](const Fields::NodeRecord& node) { nodes.emplace(node.id, node.node); });
     return nodes;
 }
 
 Graph::PinMap Graph::GetPins() const {
     PinMap pins;
-    pins.reserve(fields->pins.size());
-    for (const auto& entry : fields->pins) {
+    pins.reserve(fields->pins.Size());
+    fields->pins.ForEach([&pins](Fields::PinRecord& pin) {
         // The graph owns its pins: these pointers share nothing.
-        pins.emplace(entry.first, std::shared_ptr<Pin>(std::shared_ptr<Pin>(),
-                                                       const_cast<Pin*>(&entry.second.pin)));
-    }
+        pins.emplace(pin.pin.GetId(), std::shared_ptr<Pin>(std::shared_ptr<Pin>(), &pin.pin));
+    });
     return pins;
 }
 
 IdentifierSet Graph::GetNodesInArbitraryOrder() const {
     IdentifierSet nodeIds;
-    nodeIds.reserve(fields->nodes.size());
-    for (const auto& entry : fields->nodes) {
-        nodeIds.insert(entry.first);
-    }
+    nodeIds.reserve(fields->nodes.Size());
+    fields->nodes.ForEach([&nodeIds](const Fields::NodeRecord& node) { nodeIds.insert(node.id); });
     return nodeIds;
 }
 
 std::vector<const Pin*> Graph::GetAllPins() const {
     std::vector<const Pin*> allPins;
-    allPins.reserve(fields->pins.size());
-    for (const auto& entry : fields->pins) {
-        allPins.push_back(&entry.second.pin);
-    }
+    allPins.reserve(fields->pins.Size());
+    fields->pins.ForEach([&allPins](const Fields::PinRecord& pin) { allPins.push_back(&pin.pin); });
     return allPins;
 }
 

@@ -10,35 +10,19 @@
 
 #include <datagraph/Graph.h>
 
+#include "RecordTable.h"
+
 #include <boost/container/small_vector.hpp>
 
 #include <cstdint>
-#include <cstring>
 #include <map>
-#include <memory_resource>
 #include <unordered_map>
 #include <vector>
 
 namespace datagraph {
 
-// The graph's own tables hash identifiers with one multiply-and-mix over their two halves, which
-// costs a fraction of hashing them byte by byte; nothing outside the graph sees these tables.
-struct __attribute__((visibility("hidden"))) GuidHash {
-    std::size_t operator()(const GUID& id) const noexcept {
-        std::uint64_t low;
-        std::uint64_t high;
-        std::memcpy(&low, id.data, sizeof low);
-        std::memcpy(&high, id.data + sizeof low, sizeof high);
-        std::uint64_t h = (low * 0x9E3779B97F4A7C15ULL) ^ (high + 0x632BE59BD9B4E019ULL);
-        h ^= h >> 32;
-        h *= 0xD6E8FEB86659FD93ULL;
-        h ^= h >> 32;
-        return static_cast<std::size_t>(h);
-    }
-};
-
 struct __attribute__((visibility("hidden"))) Graph::Fields {
-    using SubgraphTable = std::pmr::multimap<GUID, GUID>;
+    using SubgraphTable = std::multimap<GUID, GUID>;
     using LinkTable = std::multimap<GUID, GUID>;
     // Most nodes stand in one subgraph and have a few pins: those lists need no allocation.
     using SubgraphEntries = boost::container::small_vector<SubgraphTable::iterator, 1>;
@@ -99,7 +83,7 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     bool TryAddPin(NodeRecord& node, const GUID& pinId, const std::type_info& dataType,
                    bool outputPin);
     /// Takes back a node that was just made, with its pins; it must have no links or entries.
-    void RemoveUnlinkedNode(const GUID& nodeId);
+    void RemoveUnlinkedNode(NodeRecord& node);
     /// Removes the pin's record and its links, but not from its node's list; returns the pin's
     /// value so that the caller decides when it dies.
     std::shared_ptr<const IDataValue> ReleasePin(PinRecord& pinRecord);
@@ -167,21 +151,16 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     /// A stamp no node record carries yet, for marking records during one walk.
     std::uint32_t NextVisit() const {
         if (++lastVisit == 0) {
-            for (const auto& entry : nodes) {
-                entry.second.visit = 0;
-            }
+            nodes.ForEach([](const NodeRecord& node) { node.visit = 0; });
             lastVisit = 1;
         }
         return lastVisit;
     }
 
     GUID defaultExecutionSubgraphID;
-    // Records and table entries come and go by the hundred thousand: they are carved from pools
-    // the graph owns rather than asked of the heap one by one, and lie close together.
-    std::pmr::unsynchronized_pool_resource recordMemory;
-    SubgraphTable executionSubgraphToNodes{&recordMemory};
-    std::pmr::unordered_map<GUID, NodeRecord, GuidHash> nodes{&recordMemory};
-    std::pmr::unordered_map<GUID, PinRecord, GuidHash> pins{&recordMemory};
+    SubgraphTable executionSubgraphToNodes;
+    RecordTable<NodeRecord> nodes;
+    RecordTable<PinRecord> pins;
     // Null until a host asks for the link table; from then on every link is in it too, oldest
     // first under each upstream pin, and the object stays put for the life of the graph.
     mutable std::unique_ptr<LinkTable> liveLinks;

@@ -17,7 +17,7 @@ void Graph::CreateNode(std::shared_ptr<INodeFunction> function, const GUID& exec
 
     // Each pin's insertion doubles as the check that its id is free; a clash takes back everything
     // inserted before it, so a refused node leaves the graph exactly as it was.
-    Fields::NodeRecord& record = fields->nodes[nodeId];
+    Fields::NodeRecord& record = *fields->nodes.TryEmplace(nodeId);
     record.id = nodeId;
     record.node = std::move(node);
     record.inputPins.reserve(inputSchema.size());
@@ -30,7 +30,7 @@ void Graph::CreateNode(std::shared_ptr<INodeFunction> function, const GUID& exec
         pinIdsAreFree = pinIdsAreFree && fields->TryAddPin(record, pinId, dataType, true);
     }
     if (!pinIdsAreFree) {
-        fields->RemoveUnlinkedNode(nodeId);
+        fields->RemoveUnlinkedNode(record);
         GraphAssert(false, "Requested pin id is already being used by another pin.");
     }
 
@@ -107,7 +107,7 @@ void Graph::DestroyNode(const GUID& nodeIdArgument) {
     for (auto entry : node->subgraphEntries) {
         fields->executionSubgraphToNodes.erase(entry);
     }
-    fields->nodes.erase(nodeId);
+    fields->nodes.Erase(nodeId);
     ++fields->structureVersion;
 }
 

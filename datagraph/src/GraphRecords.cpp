@@ -6,23 +6,19 @@
 namespace datagraph {
 
 Graph::Fields::NodeRecord* Graph::Fields::FindNode(const GUID& nodeId) {
-    auto found = nodes.find(nodeId);
-    return found == nodes.end() ? nullptr : &found->second;
+    return nodes.Find(nodeId);
 }
 
 const Graph::Fields::NodeRecord* Graph::Fields::FindNode(const GUID& nodeId) const {
-    auto found = nodes.find(nodeId);
-    return found == nodes.end() ? nullptr : &found->second;
+    return nodes.Find(nodeId);
 }
 
 Graph::Fields::PinRecord* Graph::Fields::FindPin(const GUID& pinId) {
-    auto found = pins.find(pinId);
-    return found == pins.end() ? nullptr : &found->second;
+    return pins.Find(pinId);
 }
 
 const Graph::Fields::PinRecord* Graph::Fields::FindPin(const GUID& pinId) const {
-    auto found = pins.find(pinId);
-    return found == pins.end() ? nullptr : &found->second;
+    return pins.Find(pinId);
 }
 
 // Every input pin holding a value, linked or not; marks are neither read nor changed.
@@ -93,25 +89,24 @@ void Graph::Fields::RemoveDownstreamLinks(PinRecord& upstreamPin) {
 
 bool Graph::Fields::TryAddPin(NodeRecord& node, const GUID& pinId, const std::type_info& dataType,
                               bool outputPin) {
-    auto [entry, inserted] = pins.try_emplace(pinId, dataType, pinId, node, outputPin);
-    if (!inserted) {
+    PinRecord* record = pins.TryEmplace(pinId, dataType, pinId, node, outputPin);
+    if (record == nullptr) {
         return false;
     }
-    PinRecord& record = entry->second;
-    (outputPin ? node.outputPins : node.inputPins).push_back(&record);
+    (outputPin ? node.outputPins : node.inputPins).push_back(record);
     ++structureVersion;
     return true;
 }
 
-void Graph::Fields::RemoveUnlinkedNode(const GUID& nodeId) {
-    NodeRecord& node = nodes.at(nodeId);
+void Graph::Fields::RemoveUnlinkedNode(NodeRecord& node) {
+    const GUID nodeId = node.id;
     for (const PinRecord* pin : node.inputPins) {
-        pins.erase(pin->pin.GetId());
+        pins.Erase(pin->pin.GetId());
     }
     for (const PinRecord* pin : node.outputPins) {
-        pins.erase(pin->pin.GetId());
+        pins.Erase(pin->pin.GetId());
     }
-    nodes.erase(nodeId);
+    nodes.Erase(nodeId);
     ++structureVersion;
 }
 
@@ -124,7 +119,7 @@ std::shared_ptr<const IDataValue> Graph::Fields::ReleasePin(PinRecord& pinRecord
     RemoveDownstreamLinks(pinRecord);
     std::shared_ptr<const IDataValue> value = pinRecord.pin.GetData();
     const GUID pinId = pinRecord.pin.GetId();
-    pins.erase(pinId);
+    pins.Erase(pinId);
     ++structureVersion;
     return value;
 }
@@ -153,13 +148,14 @@ const Graph::Fields::LinkTable& Graph::Fields::LiveLinks() const {
 
 void Graph::Fields::RefillLiveLinks(LinkTable& table) const {
     LinkTable links;
-    for (const auto& [pinId, upstream] : pins) {
+    pins.ForEach([&](const PinRecord& upstream) {
+        const GUID pinId = upstream.pin.GetId();
         auto place = links.upper_bound(pinId);
         for (PinRecord* downstream : upstream.downstream) {
             place = std::next(links.emplace_hint(place, pinId, downstream->pin.GetId()));
             downstream->upstreamLink = std::prev(place);
         }
-    }
+    });
     table.swap(links); // the records' iterators now point into `table`
 }
 

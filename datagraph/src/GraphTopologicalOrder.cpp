@@ -55,14 +55,14 @@ Graph::Fields::PlanTraversal(const GUID& executionSubgraph) const {
 std::vector<const Graph::Fields::NodeRecord*> Graph::Fields::ComputeTopologicalOrder() const {
     const Fields& f = *this;
     std::vector<const NodeRecord*> order;
-    order.reserve(f.nodes.size());
+    order.reserve(f.nodes.Size());
     std::vector<const NodeRecord*> ready;
-    for (const auto& entry : f.nodes) {
-        entry.second.pendingInputs = f.CountInputNodes(entry.second);
-        if (entry.second.pendingInputs == 0) {
-            ready.push_back(&entry.second);
+    f.nodes.ForEach([&](const NodeRecord& node) {
+        node.pendingInputs = f.CountInputNodes(node);
+        if (node.pendingInputs == 0) {
+            ready.push_back(&node);
         }
-    }
+    });
     while (!ready.empty()) {
         const NodeRecord& node = *ready.back();
         ready.pop_back();
@@ -82,7 +82,7 @@ std::vector<const Graph::Fields::NodeRecord*> Graph::Fields::ComputeTopologicalO
             }
         }
     }
-    CheckThat(order.size() == f.nodes.size(), "Topo sort did not account for all nodes.");
+    CheckThat(order.size() == f.nodes.Size(), "Topo sort did not account for all nodes.");
     return order;
 }
 

@@ -1,0 +1,112 @@
+#include "RecordTable.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <stdexcept>
+#include <unordered_map>
+#include <vector>
+
+namespace datagraph {
+namespace {
+
+struct Counted {
+    explicit Counted(int value, int& alive)
+        : value(value)
+        , alive(alive) {
+        ++alive;
+    }
+
+    Counted(const Counted&) = delete;
+
+    ~Counted() { --alive; }
+
+    int value;
+    int& alive;
+};
+
+GUID Id(std::uint64_t low, std::uint64_t high = 0) {
+    GUID id;
+    std::memcpy(id.data, &low, sizeof low);
+    std::memcpy(id.data + sizeof low, &high, sizeof high);
+    return id;
+}
+
+// Random inserts and erases, checked against a standard map after every step. A small key space
+// makes erases hit long probe runs that wrap around the end of the slots.
+TEST(RecordTableTest, AgreesWithAStandardMapThroughInsertsAndErases) {
+    int alive = 0;
+    {
+        RecordTable<Counted> table;
+        std::unordered_map<std::uint64_t, int> reference;
+        std::mt19937_64 random(7);
+        for (int step = 0; step < 20000; ++step) {
+            const std::uint64_t key = random() % 300;
+            if (random() % 3 != 0) {
+                Counted* made = table.TryEmplace(Id(key, key * 31), step, alive);
+                const bool fresh = reference.emplace(key, step).second;
+                ASSERT_EQ(made != nullptr, fresh);
+            } else {
+                table.Erase(Id(key, key * 31));
+                reference.erase(key);
+            }
+            ASSERT_EQ(table.Size(), reference.size());
+            ASSERT_EQ(alive, static_cast<int>(reference.size()));
+            if (step % 97 == 0) {
+                for (std::uint64_t probe = 0; probe < 300; ++probe) {
+                    const Counted* found = table.Find(Id(probe, probe * 31));
+                    const auto expected = reference.find(probe);
+                    ASSERT_EQ(found != nullptr, expected != reference.end());
+                    if (found != nullptr) {
+                        ASSERT_EQ(found->value, expected->second);
+                    }
+                }
+            }
+        }
+        int visited = 0;
+        table.ForEach([&](const Counted&) { ++visited; });
+        EXPECT_EQ(visited, static_cast<int>(reference.size()));
+    }
+    EXPECT_EQ(alive, 0);
+}
+
+struct Refusing {
+    explicit Refusing(bool refuse) {
+        if (refuse) {
+            throw std::runtime_error("refused");
+        }
+    }
+};
+
+TEST(RecordTableTest, ARecordThatFailsToBeMadeLeavesNoEntry) {
+    RecordTable<Refusing> table;
+    for (std::uint64_t key = 0; key < 12; ++key) {
+        ASSERT_NE(table.TryEmplace(Id(key), false), nullptr);
+    }
+    // The thirteenth entry makes the table grow before the record is made.
+    EXPECT_THROW(table.TryEmplace(Id(99), true), std::runtime_error);
+    EXPECT_EQ(table.Size(), 12u);
+    EXPECT_EQ(table.Find(Id(99)), nullptr);
+    for (std::uint64_t key = 0; key < 12; ++key) {
+        EXPECT_NE(table.Find(Id(key)), nullptr);
+    }
+}
+
+TEST(RecordTableTest, ClearAndSwapHandRecordsOverWhole) {
+    int alive = 0;
+    RecordTable<Counted> table;
+    RecordTable<Counted> other;
+    table.TryEmplace(Id(1), 1, alive);
+    table.TryEmplace(Id(2), 2, alive);
+    table.Swap(other);
+    EXPECT_TRUE(table.Empty());
+    EXPECT_EQ(other.Find(Id(2))->value, 2);
+    other.Clear();
+    EXPECT_EQ(alive, 0);
+    EXPECT_EQ(other.Find(Id(1)), nullptr);
+}
+
+} // namespace
+} // namespace datagraph
