@@ -57,8 +57,8 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
         NodeRecord* owner;
         bool isOutput;
         PinRecord* upstream = nullptr;
-        LinkTable::iterator upstreamLink;   // this pin's entry in liveLinks, while there is one
-        std::vector<PinRecord*> downstream; // the links leaving this pin, oldest first
+        LinkTable::iterator upstreamLink; // this pin's entry in liveLinks, while there is one
+        PinList downstream;               // the links leaving this pin, oldest first
     };
 
     explicit Fields(const GUID& defaultExecutionSubgraphID)

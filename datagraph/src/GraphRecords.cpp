@@ -67,7 +67,7 @@ void Graph::Fields::AddLink(PinRecord& upstreamPin, PinRecord& downstreamPin) {
 }
 
 void Graph::Fields::RemoveUpstreamLink(PinRecord& downstreamPin) {
-    std::vector<PinRecord*>& siblings = downstreamPin.upstream->downstream;
+    PinList& siblings = downstreamPin.upstream->downstream;
     siblings.erase(std::find(siblings.begin(), siblings.end(), &downstreamPin));
     if (liveLinks) {
         liveLinks->erase(downstreamPin.upstreamLink);
