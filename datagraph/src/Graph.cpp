@@ -44,6 +44,8 @@ void Graph::Clear() {
         RecordTable<Fields::PinRecord> doomedPins;
         doomedNodes.Swap(f.nodes);
         doomedPins.Swap(f.pins);
+        f.nodesInCreationOrder.clear();
+        f.oddLinks = 0;
         if (f.liveLinks) {
             f.liveLinks->clear();
         }

@@ -17,11 +17,12 @@ std::unique_ptr<Graph::Fields> Graph::Fields::DeepCopy(Graph& owner) const {
     auto copy = std::make_unique<Fields>(defaultExecutionSubgraphID);
     copy->nodes.Reserve(nodes.Size());
     copy->pins.Reserve(pins.Size());
-    nodes.ForEach([&](const NodeRecord& sourceNode) {
+    copy->nodesInCreationOrder.reserve(nodesInCreationOrder.size());
+    for (const NodeRecord* sourceRecord : nodesInCreationOrder) {
+        const NodeRecord& sourceNode = *sourceRecord;
         auto node = std::make_shared<Node>(owner, *sourceNode.node);
         checkUnchanged();
-        NodeRecord& record = *copy->nodes.TryEmplace(sourceNode.id);
-        record.id = sourceNode.id;
+        NodeRecord& record = copy->AddNodeRecord(sourceNode.id);
         record.node = std::move(node);
         for (bool outputPins : {false, true}) {
             const auto& sourcePins = outputPins ? sourceNode.outputPins : sourceNode.inputPins;
@@ -34,11 +35,10 @@ std::unique_ptr<Graph::Fields> Graph::Fields::DeepCopy(Graph& owner) const {
                 copiedPins.push_back(pin);
             }
         }
-    });
+    }
 
     // Every pin's links are copied oldest first, and the subgraph table is walked in order and
-    // appended to, so every order carries over.
-    // Every pin has its copy by now.
+    // appended to, so every order carries over. Every pin has its copy by now.
     auto copyOf = [&copy](const PinRecord& source) -> PinRecord& {
         PinRecord* pin = copy->pins.Find(source.pin.GetId());
         CheckThat(pin != nullptr, "The graph was changed while it was being copied.");
@@ -53,9 +53,11 @@ std::unique_ptr<Graph::Fields> Graph::Fields::DeepCopy(Graph& owner) const {
         for (const PinRecord* sourceDownstream : sourceUpstream.downstream) {
             PinRecord& downstream = copyOf(*sourceDownstream);
             downstream.upstream = &upstream;
+            ++downstream.owner->linksIn;
             upstream.downstream.push_back(&downstream);
         }
     });
+    copy->oddLinks = oddLinks;
     for (const auto& [subgraph, nodeId] : executionSubgraphToNodes) {
         auto entry = copy->executionSubgraphToNodes.emplace_hint(
             copy->executionSubgraphToNodes.end(), subgraph, nodeId);

@@ -36,6 +36,8 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
         PinList inputPins;
         PinList outputPins;
         SubgraphEntries subgraphEntries; // the entries of executionSubgraphToNodes naming it
+        std::size_t place = 0;           // its index in nodesInCreationOrder
+        std::int32_t linksIn = 0;        // its pins that have an upstream link
         // Scratch space of the topological order and the traversal; meaningless between calls.
         mutable std::int32_t pendingInputs = 0;
         mutable std::uint32_t visit = 0;
@@ -76,7 +78,14 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     PinRecord* FindPin(const GUID& pinId);
     const PinRecord* FindPin(const GUID& pinId) const;
 
+    /// Makes the record of a new node; the id must be free.
+    NodeRecord& AddNodeRecord(const GUID& nodeId);
+    void EraseNodeRecord(NodeRecord& node);
+
     void AddLink(PinRecord& upstreamPin, PinRecord& downstreamPin);
+    static bool IsOddLink(const PinRecord& upstreamPin, const PinRecord& downstreamPin) {
+        return !upstreamPin.isOutput || downstreamPin.isOutput;
+    }
     void RemoveUpstreamLink(PinRecord& downstreamPin);
     void RemoveDownstreamLinks(PinRecord& upstreamPin);
     /// False, and nothing changed, when the id is already a pin's.
@@ -118,7 +127,7 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     /// the failures GetNodesInTopologicalOrder documents.
     std::shared_ptr<const Order> TopologicalOrder() const;
     std::shared_ptr<const TraversalPlan> PlanTraversal(const GUID& executionSubgraph) const;
-    std::vector<const NodeRecord*> ComputeTopologicalOrder() const;
+    void ComputeTopologicalOrder(Order& order) const;
     static DataMap GatherInputs(const NodeRecord& node);
 
     template <typename PinRecords> static IdentifierSet PinIds(const PinRecords& pinRecords) {
@@ -161,6 +170,12 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     SubgraphTable executionSubgraphToNodes;
     RecordTable<NodeRecord> nodes;
     RecordTable<PinRecord> pins;
+    // The same nodes, oldest first except where a destroyed node's place was given to the newest:
+    // walks over every node go through here, which visits records about as they lie in memory.
+    std::vector<NodeRecord*> nodesInCreationOrder;
+    // Links that leave an input pin or reach an output pin. Without any, every link runs from an
+    // output pin to an input pin, and the topological order can count links instead of nodes.
+    std::size_t oddLinks = 0;
     // Null until a host asks for the link table; from then on every link is in it too, oldest
     // first under each upstream pin, and the object stays put for the life of the graph.
     mutable std::unique_ptr<LinkTable> liveLinks;

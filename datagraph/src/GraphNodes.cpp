@@ -17,8 +17,7 @@ void Graph::CreateNode(std::shared_ptr<INodeFunction> function, const GUID& exec
 
     // Each pin's insertion doubles as the check that its id is free; a clash takes back everything
     // inserted before it, so a refused node leaves the graph exactly as it was.
-    Fields::NodeRecord& record = *fields->nodes.TryEmplace(nodeId);
-    record.id = nodeId;
+    Fields::NodeRecord& record = fields->AddNodeRecord(nodeId);
     record.node = std::move(node);
     record.inputPins.reserve(inputSchema.size());
     record.outputPins.reserve(outputSchema.size());
@@ -107,7 +106,7 @@ void Graph::DestroyNode(const GUID& nodeIdArgument) {
     for (auto entry : node->subgraphEntries) {
         fields->executionSubgraphToNodes.erase(entry);
     }
-    fields->nodes.Erase(nodeId);
+    fields->EraseNodeRecord(*node);
     ++fields->structureVersion;
 }
 

@@ -1,3 +1,4 @@
+#include "Checks.h"
 #include "GraphFields.h"
 
 #include <algorithm>
@@ -55,14 +56,35 @@ std::int32_t Graph::Fields::CountInputNodes(const NodeRecord& node) const {
     return count;
 }
 
+Graph::Fields::NodeRecord& Graph::Fields::AddNodeRecord(const GUID& nodeId) {
+    nodesInCreationOrder.reserve(nodesInCreationOrder.size() + 1);
+    NodeRecord* node = nodes.TryEmplace(nodeId);
+    CheckThat(node != nullptr, "GUID is already assigned to an existing node.");
+    node->id = nodeId;
+    node->place = nodesInCreationOrder.size();
+    nodesInCreationOrder.push_back(node);
+    return *node;
+}
+
+void Graph::Fields::EraseNodeRecord(NodeRecord& node) {
+    NodeRecord* last = nodesInCreationOrder.back();
+    nodesInCreationOrder[node.place] = last;
+    last->place = node.place;
+    nodesInCreationOrder.pop_back();
+    const GUID nodeId = node.id;
+    nodes.Erase(nodeId);
+}
+
 void Graph::Fields::AddLink(PinRecord& upstreamPin, PinRecord& downstreamPin) {
     if (liveLinks) {
         // A multimap inserts after the entries of an equal key: one pin's links keep their order.
         downstreamPin.upstreamLink =
             liveLinks->emplace(upstreamPin.pin.GetId(), downstreamPin.pin.GetId());
     }
-    downstreamPin.upstream = &upstreamPin;
     upstreamPin.downstream.push_back(&downstreamPin);
+    downstreamPin.upstream = &upstreamPin;
+    ++downstreamPin.owner->linksIn;
+    oddLinks += IsOddLink(upstreamPin, downstreamPin) ? 1 : 0;
     ++structureVersion;
 }
 
@@ -72,6 +94,8 @@ void Graph::Fields::RemoveUpstreamLink(PinRecord& downstreamPin) {
     if (liveLinks) {
         liveLinks->erase(downstreamPin.upstreamLink);
     }
+    oddLinks -= IsOddLink(*downstreamPin.upstream, downstreamPin) ? 1 : 0;
+    --downstreamPin.owner->linksIn;
     downstreamPin.upstream = nullptr;
     ++structureVersion;
 }
@@ -81,6 +105,8 @@ void Graph::Fields::RemoveDownstreamLinks(PinRecord& upstreamPin) {
         if (liveLinks) {
             liveLinks->erase(downstreamPin->upstreamLink);
         }
+        oddLinks -= IsOddLink(upstreamPin, *downstreamPin) ? 1 : 0;
+        --downstreamPin->owner->linksIn;
         downstreamPin->upstream = nullptr;
     }
     upstreamPin.downstream.clear();
@@ -99,14 +125,13 @@ bool Graph::Fields::TryAddPin(NodeRecord& node, const GUID& pinId, const std::ty
 }
 
 void Graph::Fields::RemoveUnlinkedNode(NodeRecord& node) {
-    const GUID nodeId = node.id;
     for (const PinRecord* pin : node.inputPins) {
         pins.Erase(pin->pin.GetId());
     }
     for (const PinRecord* pin : node.outputPins) {
         pins.Erase(pin->pin.GetId());
     }
-    nodes.Erase(nodeId);
+    EraseNodeRecord(node);
     ++structureVersion;
 }
 

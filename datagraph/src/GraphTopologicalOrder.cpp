@@ -13,11 +13,7 @@ std::shared_ptr<const Graph::Fields::Order> Graph::Fields::TopologicalOrder() co
     if (!lastOrder || lastOrder->version != structureVersion) {
         auto order = std::make_shared<Order>();
         order->version = structureVersion;
-        order->records = ComputeTopologicalOrder();
-        order->ids.reserve(order->records.size());
-        for (const NodeRecord* node : order->records) {
-            order->ids.push_back(node->id);
-        }
+        ComputeTopologicalOrder(*order);
         lastOrder = std::move(order);
     }
     return lastOrder;
@@ -49,41 +45,45 @@ Graph::Fields::PlanTraversal(const GUID& executionSubgraph) const {
     return lastPlan;
 }
 
-// Kahn's method over the records: every node's distinct input nodes are counted once, and a
-// placed node releases each of its distinct output nodes once. Links that run from an input pin,
-// or into an output pin, make the two counts disagree; the checks below report that.
-std::vector<const Graph::Fields::NodeRecord*> Graph::Fields::ComputeTopologicalOrder() const {
-    const Fields& f = *this;
-    std::vector<const NodeRecord*> order;
-    order.reserve(f.nodes.Size());
+// Kahn's method over the records. While every link runs from an output pin to an input pin, a
+// node waits for each link into it and a placed node releases each link out of it. Otherwise
+// every node's distinct input nodes are counted once, as GetInputNodes counts them, and a placed
+// node releases each of its distinct output nodes once; links that run from an input pin, or
+// into an output pin, make those two counts disagree, and the checks below report that.
+void Graph::Fields::ComputeTopologicalOrder(Order& order) const {
+    order.records.reserve(nodes.Size());
+    order.ids.reserve(nodes.Size());
+    const bool countLinks = oddLinks == 0;
     std::vector<const NodeRecord*> ready;
-    f.nodes.ForEach([&](const NodeRecord& node) {
-        node.pendingInputs = f.CountInputNodes(node);
-        if (node.pendingInputs == 0) {
-            ready.push_back(&node);
+    for (const NodeRecord* node : nodesInCreationOrder) {
+        node->pendingInputs = countLinks ? node->linksIn : CountInputNodes(*node);
+        if (node->pendingInputs == 0) {
+            ready.push_back(node);
         }
-    });
+    }
     while (!ready.empty()) {
         const NodeRecord& node = *ready.back();
         ready.pop_back();
-        order.push_back(&node);
-        const std::uint32_t visit = f.NextVisit();
+        order.records.push_back(&node);
+        order.ids.push_back(node.id);
+        const std::uint32_t visit = countLinks ? 0 : NextVisit();
         for (const PinRecord* pin : node.outputPins) {
             for (const PinRecord* downstreamPin : pin->downstream) {
                 const NodeRecord& downstream = *downstreamPin->owner;
-                if (downstream.visit == visit) {
-                    continue;
+                if (!countLinks) {
+                    if (downstream.visit == visit) {
+                        continue;
+                    }
+                    downstream.visit = visit;
+                    CheckThat(downstream.pendingInputs > 0, "Graph topology is incorrect.");
                 }
-                downstream.visit = visit;
-                CheckThat(downstream.pendingInputs > 0, "Graph topology is incorrect.");
                 if (--downstream.pendingInputs == 0) {
                     ready.push_back(&downstream);
                 }
             }
         }
     }
-    CheckThat(order.size() == f.nodes.Size(), "Topo sort did not account for all nodes.");
-    return order;
+    CheckThat(order.records.size() == nodes.Size(), "Topo sort did not account for all nodes.");
 }
 
 } // namespace datagraph
