@@ -33,18 +33,21 @@ Graph::~Graph() {
 
 void Graph::Clear() {
     Fields& f = *fields;
-    f.nodes.ForEach([&f](const Fields::NodeRecord& node) {
-        for (auto subgraphEntry : node.subgraphEntries) {
-            f.executionSubgraphToNodes.erase(subgraphEntry);
-        }
-    });
+    if (f.subgraphEntriesOfAbsentNodes.empty()) { // every entry names a node
+        f.executionSubgraphToNodes.clear();
+    } else {
+        f.nodes.ForEach([&f](const Fields::NodeRecord& node) {
+            for (auto subgraphEntry : node.subgraphEntries) {
+                f.executionSubgraphToNodes.erase(subgraphEntry);
+            }
+        });
+    }
     {
         // The graph is empty and consistent before any host destructor runs.
         RecordTable<Fields::NodeRecord> doomedNodes;
         RecordTable<Fields::PinRecord> doomedPins;
         doomedNodes.Swap(f.nodes);
         doomedPins.Swap(f.pins);
-        f.nodesInCreationOrder.clear();
         f.oddLinks = 0;
         if (f.liveLinks) {
             f.liveLinks->clear();

@@ -17,41 +17,42 @@ std::unique_ptr<Graph::Fields> Graph::Fields::DeepCopy(Graph& owner) const {
     auto copy = std::make_unique<Fields>(defaultExecutionSubgraphID);
     copy->nodes.Reserve(nodes.Size());
     copy->pins.Reserve(pins.Size());
-    copy->nodesInCreationOrder.reserve(nodesInCreationOrder.size());
-    for (const NodeRecord* sourceRecord : nodesInCreationOrder) {
-        const NodeRecord& sourceNode = *sourceRecord;
+    // Every node's function is cloned, then every pin's value, each in the order of the source's
+    // tables: the copy of the record at one place of a table stands at the same place of the
+    // copy's table, so the records' pointers carry over without hashing.
+    nodes.ForEach([&](const NodeRecord& sourceNode) {
         auto node = std::make_shared<Node>(owner, *sourceNode.node);
         checkUnchanged();
-        NodeRecord& record = copy->AddNodeRecord(sourceNode.id);
-        record.node = std::move(node);
-        for (bool outputPins : {false, true}) {
-            const auto& sourcePins = outputPins ? sourceNode.outputPins : sourceNode.inputPins;
-            auto& copiedPins = outputPins ? record.outputPins : record.inputPins;
-            copiedPins.reserve(sourcePins.size());
-            for (const PinRecord* sourcePin : sourcePins) {
-                PinRecord* pin = copy->pins.TryEmplace(sourcePin->pin.GetId(), sourcePin->pin,
-                                                       record, outputPins);
-                checkUnchanged();
-                copiedPins.push_back(pin);
-            }
+        copy->AddNodeRecord(sourceNode.id).node = std::move(node);
+    });
+    pins.ForEach([&](const PinRecord& sourcePin) {
+        NodeRecord& pinOwner = copy->nodes.At(sourcePin.owner->place);
+        copy->pins.TryEmplace(sourcePin.pin.GetId(), sourcePin.pin, pinOwner, sourcePin.isOutput);
+        checkUnchanged();
+    });
+    auto copyOf = [&copy](const PinRecord* source) { return &copy->pins.At(source->place); };
+    nodes.ForEach([&](const NodeRecord& sourceNode) {
+        NodeRecord& record = copy->nodes.At(sourceNode.place);
+        record.inputPins.reserve(sourceNode.inputPins.size());
+        for (const PinRecord* pin : sourceNode.inputPins) {
+            record.inputPins.push_back(copyOf(pin));
         }
-    }
+        record.outputPins.reserve(sourceNode.outputPins.size());
+        for (const PinRecord* pin : sourceNode.outputPins) {
+            record.outputPins.push_back(copyOf(pin));
+        }
+    });
 
     // Every pin's links are copied oldest first, and the subgraph table is walked in order and
-    // appended to, so every order carries over. Every pin has its copy by now.
-    auto copyOf = [&copy](const PinRecord& source) -> PinRecord& {
-        PinRecord* pin = copy->pins.Find(source.pin.GetId());
-        CheckThat(pin != nullptr, "The graph was changed while it was being copied.");
-        return *pin;
-    };
+    // appended to, so every order carries over.
     pins.ForEach([&](const PinRecord& sourceUpstream) {
         if (sourceUpstream.downstream.empty()) {
             return;
         }
-        PinRecord& upstream = copyOf(sourceUpstream);
+        PinRecord& upstream = *copyOf(&sourceUpstream);
         upstream.downstream.reserve(sourceUpstream.downstream.size());
         for (const PinRecord* sourceDownstream : sourceUpstream.downstream) {
-            PinRecord& downstream = copyOf(*sourceDownstream);
+            PinRecord& downstream = *copyOf(sourceDownstream);
             downstream.upstream = &upstream;
             ++downstream.owner->linksIn;
             upstream.downstream.push_back(&downstream);

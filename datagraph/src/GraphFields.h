@@ -36,7 +36,7 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
         PinList inputPins;
         PinList outputPins;
         SubgraphEntries subgraphEntries; // the entries of executionSubgraphToNodes naming it
-        std::size_t place = 0;           // its index in nodesInCreationOrder
+        std::size_t place = 0;           // kept by `nodes`
         std::int32_t linksIn = 0;        // its pins that have an upstream link
         // Scratch space of the topological order and the traversal; meaningless between calls.
         mutable std::int32_t pendingInputs = 0;
@@ -61,6 +61,7 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
         PinRecord* upstream = nullptr;
         LinkTable::iterator upstreamLink; // this pin's entry in liveLinks, while there is one
         PinList downstream;               // the links leaving this pin, oldest first
+        std::size_t place = 0;            // kept by `pins`
     };
 
     explicit Fields(const GUID& defaultExecutionSubgraphID)
@@ -83,9 +84,11 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     void EraseNodeRecord(NodeRecord& node);
 
     void AddLink(PinRecord& upstreamPin, PinRecord& downstreamPin);
+
     static bool IsOddLink(const PinRecord& upstreamPin, const PinRecord& downstreamPin) {
         return !upstreamPin.isOutput || downstreamPin.isOutput;
     }
+
     void RemoveUpstreamLink(PinRecord& downstreamPin);
     void RemoveDownstreamLinks(PinRecord& upstreamPin);
     /// False, and nothing changed, when the id is already a pin's.
@@ -170,9 +173,6 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     SubgraphTable executionSubgraphToNodes;
     RecordTable<NodeRecord> nodes;
     RecordTable<PinRecord> pins;
-    // The same nodes, oldest first except where a destroyed node's place was given to the newest:
-    // walks over every node go through here, which visits records about as they lie in memory.
-    std::vector<NodeRecord*> nodesInCreationOrder;
     // Links that leave an input pin or reach an output pin. Without any, every link runs from an
     // output pin to an input pin, and the topological order can count links instead of nodes.
     std::size_t oddLinks = 0;

@@ -57,20 +57,13 @@ std::int32_t Graph::Fields::CountInputNodes(const NodeRecord& node) const {
 }
 
 Graph::Fields::NodeRecord& Graph::Fields::AddNodeRecord(const GUID& nodeId) {
-    nodesInCreationOrder.reserve(nodesInCreationOrder.size() + 1);
     NodeRecord* node = nodes.TryEmplace(nodeId);
     CheckThat(node != nullptr, "GUID is already assigned to an existing node.");
     node->id = nodeId;
-    node->place = nodesInCreationOrder.size();
-    nodesInCreationOrder.push_back(node);
     return *node;
 }
 
 void Graph::Fields::EraseNodeRecord(NodeRecord& node) {
-    NodeRecord* last = nodesInCreationOrder.back();
-    nodesInCreationOrder[node.place] = last;
-    last->place = node.place;
-    nodesInCreationOrder.pop_back();
     const GUID nodeId = node.id;
     nodes.Erase(nodeId);
 }

@@ -55,12 +55,12 @@ void Graph::Fields::ComputeTopologicalOrder(Order& order) const {
     order.ids.reserve(nodes.Size());
     const bool countLinks = oddLinks == 0;
     std::vector<const NodeRecord*> ready;
-    for (const NodeRecord* node : nodesInCreationOrder) {
-        node->pendingInputs = countLinks ? node->linksIn : CountInputNodes(*node);
-        if (node->pendingInputs == 0) {
-            ready.push_back(node);
+    nodes.ForEach([&](const NodeRecord& node) {
+        node.pendingInputs = countLinks ? node.linksIn : CountInputNodes(node);
+        if (node.pendingInputs == 0) {
+            ready.push_back(&node);
         }
-    }
+    });
     while (!ready.empty()) {
         const NodeRecord& node = *ready.back();
         ready.pop_back();

@@ -8,6 +8,11 @@
 // table keeps each id beside its record pointer in one flat array probed linearly, so a lookup
 // costs one miss, and a lookup that fails never touches a record. The standard and Boost 1.74
 // offer no flat table; this one is small and does only what the graph needs.
+//
+// The records are also kept in a dense array, oldest first except where an erased record's place
+// went to the newest. Walks over every record go through it, which visits records about as they
+// lie in memory, and a record's place there lets a copy of the table find its counterpart without
+// hashing. A record keeps its place in a member `std::size_t place`, which the table maintains.
 
 #include <datagraph/Foundation.h>
 
@@ -49,9 +54,12 @@ public:
 
     ~RecordTable() { Clear(); }
 
-    std::size_t Size() const noexcept { return count; }
+    std::size_t Size() const noexcept { return dense.size(); }
 
-    bool Empty() const noexcept { return count == 0; }
+    bool Empty() const noexcept { return dense.empty(); }
+
+    /// The record at `place` (below Size()).
+    Record& At(std::size_t place) const noexcept { return *dense[place]; }
 
     Record* Find(const GUID& id) const noexcept {
         if (slots.empty()) {
@@ -74,16 +82,18 @@ public:
         if (Find(id) != nullptr) {
             return nullptr;
         }
-        if ((count + 1) * 4 > slots.size() * 3) {
+        if ((dense.size() + 1) * 4 > slots.size() * 3) {
             Rehash(slots.empty() ? 16 : slots.size() * 2);
         }
+        dense.reserve(dense.size() + 1);
         auto record = std::make_unique<Record>(std::forward<Arguments>(arguments)...);
         std::size_t at = Home(id);
         while (slots[at].record != nullptr) {
             at = Next(at);
         }
+        record->place = dense.size();
+        dense.push_back(record.get());
         slots[at] = Slot{id, record.release()};
-        ++count;
         return slots[at].record;
     }
 
@@ -113,7 +123,10 @@ public:
             }
         }
         slots[gap].record = nullptr;
-        --count;
+        Record* last = dense.back();
+        dense[doomed->place] = last;
+        last->place = doomed->place;
+        dense.pop_back();
         delete doomed; // last: a record's destructor may run host code that reads the table
     }
 
@@ -125,30 +138,29 @@ public:
         if (wanted > slots.size()) {
             Rehash(wanted);
         }
+        dense.reserve(records);
     }
 
-    /// Destroys every record and frees the slots.
+    /// Destroys every record, oldest first, and frees the slots.
     void Clear() noexcept {
-        std::vector<Slot> doomed;
-        doomed.swap(slots);
-        count = 0;
-        for (const Slot& slot : doomed) {
-            delete slot.record;
+        std::vector<Record*> doomed;
+        doomed.swap(dense);
+        std::vector<Slot>().swap(slots);
+        for (Record* record : doomed) {
+            delete record;
         }
     }
 
     void Swap(RecordTable& other) noexcept {
         slots.swap(other.slots);
-        std::swap(count, other.count);
+        dense.swap(other.dense);
     }
 
-    /// Calls `visit` with every record, in no particular order; `visit` must not add or remove
+    /// Calls `visit` with every record, oldest first (see above); `visit` must not add or remove
     /// records.
     template <typename Visit> void ForEach(Visit&& visit) const {
-        for (const Slot& slot : slots) {
-            if (slot.record != nullptr) {
-                visit(*slot.record);
-            }
+        for (Record* record : dense) {
+            visit(*record);
         }
     }
 
@@ -172,7 +184,7 @@ private:
     }
 
     std::vector<Slot> slots; // a power of two in size, at most three quarters in use
-    std::size_t count = 0;
+    std::vector<Record*> dense;
 };
 
 } // namespace datagraph

@@ -25,6 +25,7 @@ struct Counted {
 
     int value;
     int& alive;
+    std::size_t place = 0;
 };
 
 GUID Id(std::uint64_t low, std::uint64_t high = 0) {
@@ -78,6 +79,8 @@ struct Refusing {
             throw std::runtime_error("refused");
         }
     }
+
+    std::size_t place = 0;
 };
 
 TEST(RecordTableTest, ARecordThatFailsToBeMadeLeavesNoEntry) {
