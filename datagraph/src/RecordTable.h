@@ -85,7 +85,9 @@ public:
         if ((dense.size() + 1) * 4 > slots.size() * 3) {
             Rehash(slots.empty() ? 16 : slots.size() * 2);
         }
-        dense.reserve(dense.size() + 1);
+        if (dense.size() == dense.capacity()) { // grown here, so that nothing below can throw
+            dense.reserve(dense.empty() ? 16 : dense.size() * 2);
+        }
         auto record = std::make_unique<Record>(std::forward<Arguments>(arguments)...);
         std::size_t at = Home(id);
         while (slots[at].record != nullptr) {
