@@ -34,11 +34,11 @@ Graph::~Graph() {
 void Graph::Clear() {
     Fields& f = *fields;
     if (f.subgraphEntriesOfAbsentNodes.empty()) { // every entry names a node
-        f.executionSubgraphToNodes.clear();
+        f.subgraphs.clear();
     } else {
         f.nodes.ForEach([&f](const Fields::NodeRecord& node) {
-            for (auto subgraphEntry : node.subgraphEntries) {
-                f.executionSubgraphToNodes.erase(subgraphEntry);
+            for (const auto& entry : node.subgraphEntries) {
+                f.UnlinkSubgraphEntry(*entry);
             }
         });
     }
@@ -59,7 +59,7 @@ void Graph::Clear() {
 
     GraphAssert(f.nodes.Empty(), "All nodes should have already been removed.");
     GraphAssert(f.pins.Empty(), "Pins should have all been removed when we removed the nodes.");
-    GraphAssert(f.executionSubgraphToNodes.empty(), "All nodes should have already been removed.");
+    GraphAssert(f.subgraphs.empty(), "All nodes should have already been removed.");
     GraphAssert(!f.liveLinks || f.liveLinks->empty(),
                 "All edges should have already been removed.");
 }

@@ -59,12 +59,12 @@ std::unique_ptr<Graph::Fields> Graph::Fields::DeepCopy(Graph& owner) const {
         }
     });
     copy->oddLinks = oddLinks;
-    for (const auto& [subgraph, nodeId] : executionSubgraphToNodes) {
-        auto entry = copy->executionSubgraphToNodes.emplace_hint(
-            copy->executionSubgraphToNodes.end(), subgraph, nodeId);
-        NodeRecord* node = copy->FindNode(nodeId);
-        (node != nullptr ? node->subgraphEntries : copy->subgraphEntriesOfAbsentNodes[nodeId])
-            .push_back(entry);
+    for (const auto& [subgraphId, subgraph] : subgraphs) {
+        for (const SubgraphEntry* entry = subgraph.first; entry != nullptr; entry = entry->next) {
+            NodeRecord* node =
+                entry->node != nullptr ? &copy->nodes.At(entry->node->place) : nullptr;
+            copy->AddSubgraphEntry(entry->nodeId, node, subgraphId);
+        }
     }
     return copy;
 }

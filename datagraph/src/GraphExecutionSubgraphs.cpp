@@ -14,27 +14,29 @@ void Graph::AssignNodeToExecutionSubgraphs(const GUID& nodeId, const GUID& execu
 
 IdentifierSet Graph::GetExecutionSubgraphs() const {
     IdentifierSet subgraphs;
-    const auto& table = fields->executionSubgraphToNodes;
-    for (auto entry = table.begin(); entry != table.end();
-         entry = table.upper_bound(entry->first)) {
-        subgraphs.insert(entry->first);
+    for (const auto& entry : fields->subgraphs) {
+        subgraphs.insert(entry.first);
     }
     return subgraphs;
 }
 
 IdentifierSet Graph::GetNodesInExecutionSubgraph(const GUID& executionSubgraph) const {
     IdentifierSet nodeIds;
-    auto range = fields->executionSubgraphToNodes.equal_range(executionSubgraph);
-    for (auto entry = range.first; entry != range.second; ++entry) {
-        nodeIds.insert(entry->second);
+    auto subgraph = fields->subgraphs.find(executionSubgraph);
+    if (subgraph != fields->subgraphs.end()) {
+        for (auto* entry = subgraph->second.first; entry != nullptr; entry = entry->next) {
+            nodeIds.insert(entry->nodeId);
+        }
     }
     return nodeIds;
 }
 
 Graph::NodeToExecutionSubgraphMap Graph::GetNodeToExecutionSubgraphMap() const {
     NodeToExecutionSubgraphMap subgraphOfNode;
-    for (const auto& [subgraph, nodeId] : fields->executionSubgraphToNodes) {
-        subgraphOfNode.emplace(nodeId, subgraph); // keeps the first, smallest subgraph
+    for (const auto& [subgraphId, subgraph] : fields->subgraphs) {
+        for (auto* entry = subgraph.first; entry != nullptr; entry = entry->next) {
+            subgraphOfNode.emplace(entry->nodeId, subgraphId); // keeps the first, smallest one
+        }
     }
     return subgraphOfNode;
 }

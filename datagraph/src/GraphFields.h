@@ -22,10 +22,32 @@
 namespace datagraph {
 
 struct __attribute__((visibility("hidden"))) Graph::Fields {
-    using SubgraphTable = std::multimap<GUID, GUID>;
+    struct NodeRecord;
+    struct SubgraphEntry;
+
+    /// The entries of one execution subgraph, oldest first.
+    struct Subgraph {
+        SubgraphEntry* first = nullptr;
+        SubgraphEntry* last = nullptr;
+    };
+
+    // Ordered by subgraph id, so that every walk over all entries goes subgraph by subgraph in the
+    // GUID order, as hosts see them.
+    using SubgraphTable = std::map<GUID, Subgraph>;
+
+    /// That the node of `nodeId` stands in a subgraph. A node may stand in several subgraphs, or
+    /// twice in one; a host may file an id that no node has (yet).
+    struct SubgraphEntry {
+        SubgraphTable::iterator subgraph;
+        GUID nodeId;
+        NodeRecord* node = nullptr; // null while no node has the id
+        SubgraphEntry* previous = nullptr;
+        SubgraphEntry* next = nullptr;
+    };
+
     using LinkTable = std::multimap<GUID, GUID>;
     // Most nodes stand in one subgraph and have a few pins: those lists need no allocation.
-    using SubgraphEntries = boost::container::small_vector<SubgraphTable::iterator, 1>;
+    using SubgraphEntries = boost::container::small_vector<std::unique_ptr<SubgraphEntry>, 1>;
 
     struct PinRecord;
     using PinList = boost::container::small_vector<PinRecord*, 2>;
@@ -35,7 +57,7 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
         std::shared_ptr<Node> node;
         PinList inputPins;
         PinList outputPins;
-        SubgraphEntries subgraphEntries; // the entries of executionSubgraphToNodes naming it
+        SubgraphEntries subgraphEntries; // the entries naming it, owned here
         std::size_t place = 0;           // kept by `nodes`
         std::int32_t linksIn = 0;        // its pins that have an upstream link
         // Scratch space of the topological order and the traversal; meaningless between calls.
@@ -101,6 +123,9 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     std::shared_ptr<const IDataValue> ReleasePin(PinRecord& pinRecord);
     /// `node` is the record of `nodeId`, or null when no node has that id.
     void AddSubgraphEntry(const GUID& nodeId, NodeRecord* node, const GUID& executionSubgraph);
+    /// Takes the entry out of its subgraph, and the subgraph out of the table once it is empty;
+    /// the entry's owner still has to let go of it.
+    void UnlinkSubgraphEntry(SubgraphEntry& entry);
 
     /// The ordered link table, made from the records on first use and kept live afterwards.
     const LinkTable& LiveLinks() const;
@@ -170,7 +195,7 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     }
 
     GUID defaultExecutionSubgraphID;
-    SubgraphTable executionSubgraphToNodes;
+    SubgraphTable subgraphs;
     RecordTable<NodeRecord> nodes;
     RecordTable<PinRecord> pins;
     // Links that leave an input pin or reach an output pin. Without any, every link runs from an

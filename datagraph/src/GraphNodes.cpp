@@ -37,6 +37,9 @@ void Graph::CreateNode(std::shared_ptr<INodeFunction> function, const GUID& exec
     if (absent != fields->subgraphEntriesOfAbsentNodes.end()) {
         record.subgraphEntries = std::move(absent->second);
         fields->subgraphEntriesOfAbsentNodes.erase(absent);
+        for (const auto& entry : record.subgraphEntries) {
+            entry->node = &record;
+        }
     }
     const GUID& subgraph =
         executionSubgraph == GetNullGUID() ? fields->defaultExecutionSubgraphID : executionSubgraph;
@@ -85,8 +88,8 @@ void Graph::DestroyNode(const GUID& nodeIdArgument) {
     if (node == nullptr) {
         auto absent = fields->subgraphEntriesOfAbsentNodes.find(nodeId);
         if (absent != fields->subgraphEntriesOfAbsentNodes.end()) {
-            for (auto entry : absent->second) {
-                fields->executionSubgraphToNodes.erase(entry);
+            for (const auto& entry : absent->second) {
+                fields->UnlinkSubgraphEntry(*entry);
             }
             fields->subgraphEntriesOfAbsentNodes.erase(absent);
             ++fields->structureVersion;
@@ -103,8 +106,8 @@ void Graph::DestroyNode(const GUID& nodeIdArgument) {
     for (Fields::PinRecord* pin : node->outputPins) {
         doomedValues.push_back(fields->ReleasePin(*pin));
     }
-    for (auto entry : node->subgraphEntries) {
-        fields->executionSubgraphToNodes.erase(entry);
+    for (const auto& entry : node->subgraphEntries) {
+        fields->UnlinkSubgraphEntry(*entry);
     }
     fields->EraseNodeRecord(*node);
     ++fields->structureVersion;

@@ -144,14 +144,30 @@ std::shared_ptr<const IDataValue> Graph::Fields::ReleasePin(PinRecord& pinRecord
 
 void Graph::Fields::AddSubgraphEntry(const GUID& nodeId, NodeRecord* node,
                                      const GUID& executionSubgraph) {
-    // Entries of one subgraph keep the order in which they were added. Most entries go under the
-    // last subgraph of the table, where the end is the right place and the search can be skipped.
-    auto& table = executionSubgraphToNodes;
-    auto entry = !table.empty() && !(executionSubgraph < std::prev(table.end())->first)
-                     ? table.emplace_hint(table.end(), executionSubgraph, nodeId)
-                     : table.emplace(executionSubgraph, nodeId);
-    (node != nullptr ? node->subgraphEntries : subgraphEntriesOfAbsentNodes[nodeId])
-        .push_back(entry);
+    auto entry = std::make_unique<SubgraphEntry>();
+    entry->nodeId = nodeId;
+    entry->node = node;
+    SubgraphEntries& owner =
+        node != nullptr ? node->subgraphEntries : subgraphEntriesOfAbsentNodes[nodeId];
+    owner.reserve(owner.size() + 1);
+    entry->subgraph = subgraphs.try_emplace(executionSubgraph).first;
+
+    // Nothing below can fail. Entries of one subgraph keep the order in which they were added.
+    Subgraph& subgraph = entry->subgraph->second;
+    entry->previous = subgraph.last;
+    (subgraph.last != nullptr ? subgraph.last->next : subgraph.first) = entry.get();
+    subgraph.last = entry.get();
+    owner.push_back(std::move(entry));
+    ++structureVersion;
+}
+
+void Graph::Fields::UnlinkSubgraphEntry(SubgraphEntry& entry) {
+    Subgraph& subgraph = entry.subgraph->second;
+    (entry.previous != nullptr ? entry.previous->next : subgraph.first) = entry.next;
+    (entry.next != nullptr ? entry.next->previous : subgraph.last) = entry.previous;
+    if (subgraph.first == nullptr) {
+        subgraphs.erase(entry.subgraph);
+    }
     ++structureVersion;
 }
 

@@ -26,10 +26,13 @@ Graph::Fields::PlanTraversal(const GUID& executionSubgraph) const {
         return lastPlan;
     }
     const std::uint32_t member = NextVisit();
-    auto range = executionSubgraphToNodes.equal_range(executionSubgraph);
-    for (auto entry = range.first; entry != range.second; ++entry) {
-        if (const NodeRecord* node = FindNode(entry->second)) {
-            node->visit = member;
+    auto subgraph = subgraphs.find(executionSubgraph);
+    if (subgraph != subgraphs.end()) {
+        for (const SubgraphEntry* entry = subgraph->second.first; entry != nullptr;
+             entry = entry->next) {
+            if (entry->node != nullptr) {
+                entry->node->visit = member;
+            }
         }
     }
     auto plan = std::make_shared<TraversalPlan>();
