@@ -36,11 +36,7 @@ void Graph::Clear() {
     if (f.subgraphEntriesOfAbsentNodes.empty()) { // every entry names a node
         f.subgraphs.clear();
     } else {
-        f.nodes.ForEach([&f](const Fields::NodeRecord& node) {
-            for (const auto& entry : node.subgraphEntries) {
-                f.UnlinkSubgraphEntry(*entry);
-            }
-        });
+        f.nodes.ForEach([&f](Fields::NodeRecord& node) { f.UnlinkSubgraphEntries(node); });
     }
     {
         // The graph is empty and consistent before any host destructor runs.

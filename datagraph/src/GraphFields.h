@@ -43,11 +43,12 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
         NodeRecord* node = nullptr; // null while no node has the id
         SubgraphEntry* previous = nullptr;
         SubgraphEntry* next = nullptr;
+        bool inUse = false; // a node's own entry may stand unused
     };
 
     using LinkTable = std::multimap<GUID, GUID>;
     // Most nodes stand in one subgraph and have a few pins: those lists need no allocation.
-    using SubgraphEntries = boost::container::small_vector<std::unique_ptr<SubgraphEntry>, 1>;
+    using SubgraphEntries = std::vector<std::unique_ptr<SubgraphEntry>>;
 
     struct PinRecord;
     using PinList = boost::container::small_vector<PinRecord*, 2>;
@@ -57,9 +58,12 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
         std::shared_ptr<Node> node;
         PinList inputPins;
         PinList outputPins;
-        SubgraphEntries subgraphEntries; // the entries naming it, owned here
-        std::size_t place = 0;           // kept by `nodes`
-        std::int32_t linksIn = 0;        // its pins that have an upstream link
+        // The entries naming it: the first one it was filed under lives here, further ones and
+        // those filed before the node existed on the heap.
+        SubgraphEntry ownEntry;
+        SubgraphEntries moreEntries;
+        std::size_t place = 0;    // kept by `nodes`
+        std::int32_t linksIn = 0; // its pins that have an upstream link
         // Scratch space of the topological order and the traversal; meaningless between calls.
         mutable std::int32_t pendingInputs = 0;
         mutable std::uint32_t visit = 0;
@@ -126,6 +130,8 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     /// Takes the entry out of its subgraph, and the subgraph out of the table once it is empty;
     /// the entry's owner still has to let go of it.
     void UnlinkSubgraphEntry(SubgraphEntry& entry);
+    /// Unlinks every entry naming the node.
+    void UnlinkSubgraphEntries(NodeRecord& node);
 
     /// The ordered link table, made from the records on first use and kept live afterwards.
     const LinkTable& LiveLinks() const;

@@ -35,9 +35,9 @@ void Graph::CreateNode(std::shared_ptr<INodeFunction> function, const GUID& exec
 
     auto absent = fields->subgraphEntriesOfAbsentNodes.find(nodeId);
     if (absent != fields->subgraphEntriesOfAbsentNodes.end()) {
-        record.subgraphEntries = std::move(absent->second);
+        record.moreEntries = std::move(absent->second);
         fields->subgraphEntriesOfAbsentNodes.erase(absent);
-        for (const auto& entry : record.subgraphEntries) {
+        for (const auto& entry : record.moreEntries) {
             entry->node = &record;
         }
     }
@@ -106,9 +106,7 @@ void Graph::DestroyNode(const GUID& nodeIdArgument) {
     for (Fields::PinRecord* pin : node->outputPins) {
         doomedValues.push_back(fields->ReleasePin(*pin));
     }
-    for (const auto& entry : node->subgraphEntries) {
-        fields->UnlinkSubgraphEntry(*entry);
-    }
+    fields->UnlinkSubgraphEntries(*node);
     fields->EraseNodeRecord(*node);
     ++fields->structureVersion;
 }

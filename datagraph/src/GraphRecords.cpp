@@ -144,20 +144,29 @@ std::shared_ptr<const IDataValue> Graph::Fields::ReleasePin(PinRecord& pinRecord
 
 void Graph::Fields::AddSubgraphEntry(const GUID& nodeId, NodeRecord* node,
                                      const GUID& executionSubgraph) {
-    auto entry = std::make_unique<SubgraphEntry>();
-    entry->nodeId = nodeId;
-    entry->node = node;
-    SubgraphEntries& owner =
-        node != nullptr ? node->subgraphEntries : subgraphEntriesOfAbsentNodes[nodeId];
-    owner.reserve(owner.size() + 1);
-    entry->subgraph = subgraphs.try_emplace(executionSubgraph).first;
+    std::unique_ptr<SubgraphEntry> heapEntry;
+    SubgraphEntries* owner = nullptr;
+    if (node == nullptr || node->ownEntry.inUse) {
+        owner = node != nullptr ? &node->moreEntries : &subgraphEntriesOfAbsentNodes[nodeId];
+        owner->reserve(owner->size() + 1);
+        heapEntry = std::make_unique<SubgraphEntry>();
+    }
+    const auto subgraphPlace = subgraphs.try_emplace(executionSubgraph).first;
 
     // Nothing below can fail. Entries of one subgraph keep the order in which they were added.
-    Subgraph& subgraph = entry->subgraph->second;
-    entry->previous = subgraph.last;
-    (subgraph.last != nullptr ? subgraph.last->next : subgraph.first) = entry.get();
-    subgraph.last = entry.get();
-    owner.push_back(std::move(entry));
+    SubgraphEntry& entry = heapEntry ? *heapEntry : node->ownEntry;
+    entry.subgraph = subgraphPlace;
+    entry.nodeId = nodeId;
+    entry.node = node;
+    entry.next = nullptr;
+    entry.inUse = true;
+    Subgraph& subgraph = subgraphPlace->second;
+    entry.previous = subgraph.last;
+    (subgraph.last != nullptr ? subgraph.last->next : subgraph.first) = &entry;
+    subgraph.last = &entry;
+    if (heapEntry) {
+        owner->push_back(std::move(heapEntry));
+    }
     ++structureVersion;
 }
 
@@ -168,7 +177,17 @@ void Graph::Fields::UnlinkSubgraphEntry(SubgraphEntry& entry) {
     if (subgraph.first == nullptr) {
         subgraphs.erase(entry.subgraph);
     }
+    entry.inUse = false;
     ++structureVersion;
+}
+
+void Graph::Fields::UnlinkSubgraphEntries(NodeRecord& node) {
+    if (node.ownEntry.inUse) {
+        UnlinkSubgraphEntry(node.ownEntry);
+    }
+    for (const auto& entry : node.moreEntries) {
+        UnlinkSubgraphEntry(*entry);
+    }
 }
 
 const Graph::Fields::LinkTable& Graph::Fields::LiveLinks() const {
