@@ -49,44 +49,69 @@ Graph::Fields::PlanTraversal(const GUID& executionSubgraph) const {
 }
 
 // Kahn's method over the records. While every link runs from an output pin to an input pin, a
-// node waits for each link into it and a placed node releases each link out of it. Otherwise
-// every node's distinct input nodes are counted once, as GetInputNodes counts them, and a placed
-// node releases each of its distinct output nodes once; links that run from an input pin, or
-// into an output pin, make those two counts disagree, and the checks below report that.
+// node waits for each link into it and a placed node releases each link out of it; ready nodes
+// are placed first come, first served, which keeps to the order in which a host built its graph
+// wherever the links allow, and so walks the records about as they lie in memory.
+//
+// Otherwise every node's distinct input nodes are counted once, as GetInputNodes counts them, a
+// placed node releases each of its distinct output nodes once, and the ready node placed next is
+// the one that became ready last. Links that run from an input pin, or into an output pin, make
+// those two counts disagree, and the checks below report that.
 void Graph::Fields::ComputeTopologicalOrder(Order& order) const {
-    order.records.reserve(nodes.Size());
+    std::vector<const NodeRecord*>& placed = order.records;
+    placed.reserve(nodes.Size());
     order.ids.reserve(nodes.Size());
-    const bool countLinks = oddLinks == 0;
-    std::vector<const NodeRecord*> ready;
-    nodes.ForEach([&](const NodeRecord& node) {
-        node.pendingInputs = countLinks ? node.linksIn : CountInputNodes(node);
-        if (node.pendingInputs == 0) {
-            ready.push_back(&node);
-        }
-    });
-    while (!ready.empty()) {
-        const NodeRecord& node = *ready.back();
-        ready.pop_back();
+    auto place = [&order](const NodeRecord& node) {
         order.records.push_back(&node);
         order.ids.push_back(node.id);
-        const std::uint32_t visit = countLinks ? 0 : NextVisit();
-        for (const PinRecord* pin : node.outputPins) {
-            for (const PinRecord* downstreamPin : pin->downstream) {
-                const NodeRecord& downstream = *downstreamPin->owner;
-                if (!countLinks) {
+    };
+
+    if (oddLinks == 0) {
+        nodes.ForEach([&](const NodeRecord& node) {
+            node.pendingInputs = node.linksIn;
+            if (node.pendingInputs == 0) {
+                place(node);
+            }
+        });
+        for (std::size_t next = 0; next < placed.size(); ++next) {
+            for (const PinRecord* pin : placed[next]->outputPins) {
+                for (const PinRecord* downstreamPin : pin->downstream) {
+                    const NodeRecord& downstream = *downstreamPin->owner;
+                    if (--downstream.pendingInputs == 0) {
+                        place(downstream);
+                    }
+                }
+            }
+        }
+    } else {
+        std::vector<const NodeRecord*> ready;
+        nodes.ForEach([&](const NodeRecord& node) {
+            node.pendingInputs = CountInputNodes(node);
+            if (node.pendingInputs == 0) {
+                ready.push_back(&node);
+            }
+        });
+        while (!ready.empty()) {
+            const NodeRecord& node = *ready.back();
+            ready.pop_back();
+            place(node);
+            const std::uint32_t visit = NextVisit();
+            for (const PinRecord* pin : node.outputPins) {
+                for (const PinRecord* downstreamPin : pin->downstream) {
+                    const NodeRecord& downstream = *downstreamPin->owner;
                     if (downstream.visit == visit) {
                         continue;
                     }
                     downstream.visit = visit;
                     CheckThat(downstream.pendingInputs > 0, "Graph topology is incorrect.");
-                }
-                if (--downstream.pendingInputs == 0) {
-                    ready.push_back(&downstream);
+                    if (--downstream.pendingInputs == 0) {
+                        ready.push_back(&downstream);
+                    }
                 }
             }
         }
     }
-    CheckThat(order.records.size() == nodes.Size(), "Topo sort did not account for all nodes.");
+    CheckThat(placed.size() == nodes.Size(), "Topo sort did not account for all nodes.");
 }
 
 } // namespace datagraph
