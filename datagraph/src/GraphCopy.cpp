@@ -15,19 +15,20 @@ std::unique_ptr<Graph::Fields> Graph::Fields::DeepCopy(Graph& owner) const {
     };
 
     auto copy = std::make_unique<Fields>(defaultExecutionSubgraphID);
-    copy->nodes.Reserve(nodes.Size());
-    copy->pins.Reserve(pins.Size());
     // Every node's function is cloned, then every pin's value, each in the order of the source's
     // tables: the copy of the record at one place of a table stands at the same place of the
-    // copy's table, so the records' pointers carry over without hashing.
+    // copy's table, so the records' pointers, and at the end the tables' index by id, carry over
+    // without hashing.
     nodes.ForEach([&](const NodeRecord& sourceNode) {
         auto node = std::make_shared<Node>(owner, *sourceNode.node);
         checkUnchanged();
-        copy->AddNodeRecord(sourceNode.id).node = std::move(node);
+        NodeRecord& record = copy->nodes.AppendUnindexed();
+        record.id = sourceNode.id;
+        record.node = std::move(node);
     });
     pins.ForEach([&](const PinRecord& sourcePin) {
         NodeRecord& pinOwner = copy->nodes.At(sourcePin.owner->place);
-        copy->pins.TryEmplace(sourcePin.pin.GetId(), sourcePin.pin, pinOwner, sourcePin.isOutput);
+        copy->pins.AppendUnindexed(sourcePin.pin, pinOwner, sourcePin.isOutput);
         checkUnchanged();
     });
     auto copyOf = [&copy](const PinRecord* source) { return &copy->pins.At(source->place); };
@@ -59,6 +60,8 @@ std::unique_ptr<Graph::Fields> Graph::Fields::DeepCopy(Graph& owner) const {
         }
     });
     copy->oddLinks = oddLinks;
+    copy->nodes.IndexLike(nodes);
+    copy->pins.IndexLike(pins);
     for (const auto& [subgraphId, subgraph] : subgraphs) {
         for (const SubgraphEntry* entry = subgraph.first; entry != nullptr; entry = entry->next) {
             NodeRecord* node =

@@ -97,6 +97,33 @@ TEST(RecordTableTest, ARecordThatFailsToBeMadeLeavesNoEntry) {
     }
 }
 
+// A copy made record by record in the source's order, then indexed like the source, finds every
+// id, also after erases in the source left it with moved records and shifted slots.
+TEST(RecordTableTest, ACopyIndexedLikeItsSourceFindsTheSameRecords) {
+    int alive = 0;
+    RecordTable<Counted> source;
+    for (std::uint64_t key = 0; key < 500; ++key) {
+        source.TryEmplace(Id(key), static_cast<int>(key), alive);
+    }
+    for (std::uint64_t key = 0; key < 500; key += 3) {
+        source.Erase(Id(key));
+    }
+    RecordTable<Counted> copy;
+    source.ForEach([&](const Counted& record) { copy.AppendUnindexed(record.value, alive); });
+    copy.IndexLike(source);
+    for (std::uint64_t key = 0; key < 500; ++key) {
+        const Counted* found = copy.Find(Id(key));
+        ASSERT_EQ(found != nullptr, key % 3 != 0);
+        if (found != nullptr) {
+            EXPECT_EQ(found->value, static_cast<int>(key));
+            EXPECT_NE(found, source.Find(Id(key)));
+        }
+    }
+    copy.Erase(Id(1));
+    EXPECT_EQ(copy.Find(Id(1)), nullptr);
+    EXPECT_NE(copy.Find(Id(2)), nullptr);
+}
+
 TEST(RecordTableTest, ClearAndSwapHandRecordsOverWhole) {
     int alive = 0;
     RecordTable<Counted> table;
