@@ -19,16 +19,26 @@ std::unique_ptr<Graph::Fields> Graph::Fields::DeepCopy(Graph& owner) const {
     // tables: the copy of the record at one place of a table stands at the same place of the
     // copy's table, so the records' pointers, and at the end the tables' index by id, carry over
     // without hashing.
+    // As in the source, a node's pins live in one block with its record.
+    std::vector<std::size_t> placeInBlock(pins.Size());
     nodes.ForEach([&](const NodeRecord& sourceNode) {
         auto node = std::make_shared<Node>(owner, *sourceNode.node);
         checkUnchanged();
-        NodeRecord& record = copy->nodes.AppendUnindexed();
+        std::size_t k = 0;
+        for (const auto* pinList : {&sourceNode.inputPins, &sourceNode.outputPins}) {
+            for (const PinRecord* pin : *pinList) {
+                placeInBlock[pin->place] = k++;
+            }
+        }
+        NodeRecord& record =
+            copy->nodes.AppendUnindexed(RecordStorage{k * sizeof(PinRecord), nullptr});
         record.id = sourceNode.id;
         record.node = std::move(node);
     });
     pins.ForEach([&](const PinRecord& sourcePin) {
         NodeRecord& pinOwner = copy->nodes.At(sourcePin.owner->place);
-        copy->pins.AppendUnindexed(sourcePin.pin, pinOwner, sourcePin.isOutput);
+        copy->pins.AppendUnindexed(PinRoom(pinOwner, placeInBlock[sourcePin.place]), sourcePin.pin,
+                                   pinOwner, sourcePin.isOutput);
         checkUnchanged();
     });
     auto copyOf = [&copy](const PinRecord* source) { return &copy->pins.At(source->place); };

@@ -63,6 +63,7 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
         SubgraphEntry ownEntry;
         SubgraphEntries moreEntries;
         std::size_t place = 0;    // kept by `nodes`
+        bool inBlock = false;     // kept by `nodes`
         std::int32_t linksIn = 0; // its pins that have an upstream link
         // Scratch space of the topological order and the traversal; meaningless between calls.
         mutable std::int32_t pendingInputs = 0;
@@ -88,6 +89,7 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
         LinkTable::iterator upstreamLink; // this pin's entry in liveLinks, while there is one
         PinList downstream;               // the links leaving this pin, oldest first
         std::size_t place = 0;            // kept by `pins`
+        bool inBlock = false;             // kept by `pins`: it lives in its node's block
     };
 
     explicit Fields(const GUID& defaultExecutionSubgraphID)
@@ -105,8 +107,16 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     PinRecord* FindPin(const GUID& pinId);
     const PinRecord* FindPin(const GUID& pinId) const;
 
-    /// Makes the record of a new node; the id must be free.
-    NodeRecord& AddNodeRecord(const GUID& nodeId);
+    /// Makes the record of a new node, with room behind it for the records of `pinCount` pins
+    /// (see PinRoom); the id must be free.
+    NodeRecord& AddNodeRecord(const GUID& nodeId, std::size_t pinCount);
+
+    /// Where the k-th pin made with a node may live, below the pin count given when it was made.
+    static RecordStorage PinRoom(NodeRecord& node, std::size_t k) {
+        return RecordStorage{0, reinterpret_cast<char*>(&node) + sizeof(NodeRecord) +
+                                    k * sizeof(PinRecord)};
+    }
+
     void EraseNodeRecord(NodeRecord& node);
 
     void AddLink(PinRecord& upstreamPin, PinRecord& downstreamPin);
@@ -119,7 +129,7 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     void RemoveDownstreamLinks(PinRecord& upstreamPin);
     /// False, and nothing changed, when the id is already a pin's.
     bool TryAddPin(NodeRecord& node, const GUID& pinId, const std::type_info& dataType,
-                   bool outputPin);
+                   bool outputPin, RecordStorage storage = RecordStorage());
     /// Takes back a node that was just made, with its pins; it must have no links or entries.
     void RemoveUnlinkedNode(NodeRecord& node);
     /// Removes the pin's record and its links, but not from its node's list; returns the pin's

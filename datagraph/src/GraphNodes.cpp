@@ -16,17 +16,22 @@ void Graph::CreateNode(std::shared_ptr<INodeFunction> function, const GUID& exec
     auto node = std::make_shared<Node>(*this, std::move(function));
 
     // Each pin's insertion doubles as the check that its id is free; a clash takes back everything
-    // inserted before it, so a refused node leaves the graph exactly as it was.
-    Fields::NodeRecord& record = fields->AddNodeRecord(nodeId);
+    // inserted before it, so a refused node leaves the graph exactly as it was. The node's pins
+    // live in one block with its record.
+    Fields::NodeRecord& record =
+        fields->AddNodeRecord(nodeId, inputSchema.size() + outputSchema.size());
     record.node = std::move(node);
     record.inputPins.reserve(inputSchema.size());
     record.outputPins.reserve(outputSchema.size());
     bool pinIdsAreFree = true;
+    std::size_t k = 0;
     for (const auto& [pinId, dataType] : inputSchema) {
-        pinIdsAreFree = pinIdsAreFree && fields->TryAddPin(record, pinId, dataType, false);
+        pinIdsAreFree = pinIdsAreFree && fields->TryAddPin(record, pinId, dataType, false,
+                                                           Fields::PinRoom(record, k++));
     }
     for (const auto& [pinId, dataType] : outputSchema) {
-        pinIdsAreFree = pinIdsAreFree && fields->TryAddPin(record, pinId, dataType, true);
+        pinIdsAreFree = pinIdsAreFree && fields->TryAddPin(record, pinId, dataType, true,
+                                                           Fields::PinRoom(record, k++));
     }
     if (!pinIdsAreFree) {
         fields->RemoveUnlinkedNode(record);

@@ -56,8 +56,9 @@ std::int32_t Graph::Fields::CountInputNodes(const NodeRecord& node) const {
     return count;
 }
 
-Graph::Fields::NodeRecord& Graph::Fields::AddNodeRecord(const GUID& nodeId) {
-    NodeRecord* node = nodes.TryEmplace(nodeId);
+Graph::Fields::NodeRecord& Graph::Fields::AddNodeRecord(const GUID& nodeId, std::size_t pinCount) {
+    NodeRecord* node =
+        nodes.TryEmplaceIn(RecordStorage{pinCount * sizeof(PinRecord), nullptr}, nodeId);
     CheckThat(node != nullptr, "GUID is already assigned to an existing node.");
     node->id = nodeId;
     return *node;
@@ -107,8 +108,8 @@ void Graph::Fields::RemoveDownstreamLinks(PinRecord& upstreamPin) {
 }
 
 bool Graph::Fields::TryAddPin(NodeRecord& node, const GUID& pinId, const std::type_info& dataType,
-                              bool outputPin) {
-    PinRecord* record = pins.TryEmplace(pinId, dataType, pinId, node, outputPin);
+                              bool outputPin, RecordStorage storage) {
+    PinRecord* record = pins.TryEmplaceIn(storage, pinId, dataType, pinId, node, outputPin);
     if (record == nullptr) {
         return false;
     }

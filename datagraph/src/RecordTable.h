@@ -13,6 +13,11 @@
 // went to the newest. Walks over every record go through it, which visits records about as they
 // lie in memory, and a record's place there lets a copy of the table find its counterpart without
 // hashing. A record keeps its place in a member `std::size_t place`, which the table maintains.
+//
+// A record may be made with room behind it, or inside such room of another record: a node and
+// the pins it is made with then lie in one block, which a traversal reads in one sweep. A record
+// says whether it lives in another's room in a member `bool inBlock`, also kept by the table;
+// the owner of the room must outlive the records in it.
 
 #include <datagraph/Foundation.h>
 
@@ -20,10 +25,18 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <utility>
 #include <vector>
 
 namespace datagraph {
+
+/// Where a record is made: in memory of the table's own, with `room` spare bytes behind the
+/// record, or at `within`, room that another record owns.
+struct RecordStorage {
+    std::size_t room = 0;
+    void* within = nullptr;
+};
 
 // One multiply-and-mix over the two halves of an identifier: a fraction of the cost of hashing
 // it byte by byte, and identifiers are random or sequential, never crafted against the table.
@@ -79,6 +92,11 @@ public:
     /// Makes a record for `id` from `arguments`, unless `id` already has one: then nothing is
     /// made and null is returned. If making the record throws, the table is as it was.
     template <typename... Arguments> Record* TryEmplace(const GUID& id, Arguments&&... arguments) {
+        return TryEmplaceIn(RecordStorage(), id, std::forward<Arguments>(arguments)...);
+    }
+
+    template <typename... Arguments>
+    Record* TryEmplaceIn(RecordStorage storage, const GUID& id, Arguments&&... arguments) {
         if (Find(id) != nullptr) {
             return nullptr;
         }
@@ -88,28 +106,29 @@ public:
         if (dense.size() == dense.capacity()) { // grown here, so that nothing below can throw
             dense.reserve(dense.empty() ? 16 : dense.size() * 2);
         }
-        auto record = std::make_unique<Record>(std::forward<Arguments>(arguments)...);
+        Record* record = Make(storage, std::forward<Arguments>(arguments)...);
         std::size_t at = Home(id);
         while (slots[at].record != nullptr) {
             at = Next(at);
         }
         record->place = dense.size();
-        dense.push_back(record.get());
-        slots[at] = Slot{id, record.release()};
-        return slots[at].record;
+        dense.push_back(record);
+        slots[at] = Slot{id, record};
+        return record;
     }
 
     /// Makes a record from `arguments` at the end of the dense array, without an entry by id:
     /// for building a copy of another table, which IndexLike then completes. Until then the record
     /// is only reached through At; if making it throws, the table is as it was.
-    template <typename... Arguments> Record& AppendUnindexed(Arguments&&... arguments) {
+    template <typename... Arguments>
+    Record& AppendUnindexed(RecordStorage storage, Arguments&&... arguments) {
         if (dense.size() == dense.capacity()) {
             dense.reserve(dense.empty() ? 16 : dense.size() * 2);
         }
-        auto record = std::make_unique<Record>(std::forward<Arguments>(arguments)...);
+        Record* record = Make(storage, std::forward<Arguments>(arguments)...);
         record->place = dense.size();
-        dense.push_back(record.get());
-        return *record.release();
+        dense.push_back(record);
+        return *record;
     }
 
     /// Gives every record the entry by id that the record at the same place of `other` has, in
@@ -155,7 +174,7 @@ public:
         dense[doomed->place] = last;
         last->place = doomed->place;
         dense.pop_back();
-        delete doomed; // last: a record's destructor may run host code that reads the table
+        Destroy(doomed); // last: a record's destructor may run host code that reads the table
     }
 
     void Reserve(std::size_t records) {
@@ -175,7 +194,7 @@ public:
         doomed.swap(dense);
         std::vector<Slot>().swap(slots);
         for (Record* record : doomed) {
-            delete record;
+            Destroy(record);
         }
     }
 
@@ -193,6 +212,31 @@ public:
     }
 
 private:
+    template <typename... Arguments>
+    static Record* Make(RecordStorage storage, Arguments&&... arguments) {
+        void* memory = storage.within != nullptr ? storage.within
+                                                 : ::operator new(sizeof(Record) + storage.room);
+        Record* record;
+        try {
+            record = new (memory) Record(std::forward<Arguments>(arguments)...);
+        } catch (...) {
+            if (storage.within == nullptr) {
+                ::operator delete(memory);
+            }
+            throw;
+        }
+        record->inBlock = storage.within != nullptr;
+        return record;
+    }
+
+    static void Destroy(Record* record) noexcept {
+        const bool ownMemory = !record->inBlock;
+        record->~Record();
+        if (ownMemory) {
+            ::operator delete(record);
+        }
+    }
+
     std::size_t Home(const GUID& id) const noexcept { return GuidHash()(id) & (slots.size() - 1); }
 
     std::size_t Next(std::size_t at) const noexcept { return (at + 1) & (slots.size() - 1); }
