@@ -8,7 +8,7 @@
 //   --layers=N             layers of the synthetic layered graph (100 nodes each; default 1000)
 //   --chain=N              nodes of the synthetic chain (default 100000)
 //   --budget=N             nodes plus edges each measurement handles per repetition (default
-//                          200000); sets the iteration counts
+//                          1000000); sets the iteration counts
 //   --no-checks            skip the checks and the memory figures (for profiling runs)
 
 #include "Results.h"
@@ -46,7 +46,7 @@ struct Options {
     std::set<std::string> graphs;
     std::size_t layers = 1000;
     std::size_t chain = 100000;
-    double budget = 200000;
+    double budget = 1000000;
     bool checks = true;
 };
 
