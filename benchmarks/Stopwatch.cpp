@@ -11,7 +11,7 @@ namespace bench {
 
 namespace {
 
-double budget = 200000;
+double budget = 1000000;
 
 benchmark::IterationCount IterationsFor(const Shape& shape) {
     const double elements = static_cast<double>(shape.nodeCount + shape.edges.size());
