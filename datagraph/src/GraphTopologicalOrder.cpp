@@ -37,11 +37,14 @@ Graph::Fields::PlanTraversal(const GUID& executionSubgraph) const {
     }
     auto plan = std::make_shared<TraversalPlan>();
     plan->executionSubgraph = executionSubgraph;
-    plan->roles.reserve(order->records.size());
-    for (const NodeRecord* node : order->records) {
-        plan->roles.push_back(node->visit != member  ? Role::Outside
-                              : IsUnconnected(*node) ? Role::Unconnected
-                                                     : Role::Candidate);
+    // Filled by index: an instantiated emplace_back would be named after the role type and so
+    // would slip into the library's exported symbols.
+    plan->roles.resize(order->records.size());
+    for (std::size_t i = 0; i < order->records.size(); ++i) {
+        const NodeRecord& node = *order->records[i];
+        plan->roles[i] = node.visit != member  ? Role::Outside
+                         : IsUnconnected(node) ? Role::Unconnected
+                                               : Role::Candidate;
     }
     plan->order = std::move(order);
     lastPlan = std::move(plan);
