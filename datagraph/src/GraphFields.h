@@ -53,21 +53,23 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     struct PinRecord;
     using PinList = boost::container::small_vector<PinRecord*, 2>;
 
+    // What the topological order and a traversal read of every node comes first, in the record's
+    // first cache lines.
     struct NodeRecord {
-        GUID id; // kept here so that no query has to ask the host's function
-        std::shared_ptr<Node> node;
-        PinList inputPins;
-        PinList outputPins;
-        // The entries naming it: the first one it was filed under lives here, further ones and
-        // those filed before the node existed on the heap.
-        SubgraphEntry ownEntry;
-        SubgraphEntries moreEntries;
-        std::size_t place = 0;    // kept by `nodes`
-        bool inBlock = false;     // kept by `nodes`
+        GUID id;                  // kept here so that no query has to ask the host's function
         std::int32_t linksIn = 0; // its pins that have an upstream link
         // Scratch space of the topological order and the traversal; meaningless between calls.
         mutable std::int32_t pendingInputs = 0;
         mutable std::uint32_t visit = 0;
+        bool inBlock = false; // kept by `nodes`
+        PinList outputPins;
+        PinList inputPins;
+        std::shared_ptr<Node> node;
+        std::size_t place = 0; // kept by `nodes`
+        // The entries naming it: the first one it was filed under lives here, further ones and
+        // those filed before the node existed on the heap.
+        SubgraphEntry ownEntry;
+        SubgraphEntries moreEntries;
     };
 
     struct PinRecord {
