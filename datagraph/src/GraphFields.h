@@ -47,10 +47,10 @@ struct __attribute__((visibility("hidden"))) Graph::Fields {
     };
 
     using LinkTable = std::multimap<GUID, GUID>;
-    // Most nodes stand in one subgraph and have a few pins: those lists need no allocation.
     using SubgraphEntries = std::vector<std::unique_ptr<SubgraphEntry>>;
 
     struct PinRecord;
+    // Most nodes have a few pins, and most pins a few links: those lists need no allocation.
     using PinList = boost::container::small_vector<PinRecord*, 2>;
 
     // What the topological order and a traversal read of every node comes first, in the record's

@@ -149,7 +149,9 @@ void Graph::Fields::AddSubgraphEntry(const GUID& nodeId, NodeRecord* node,
     SubgraphEntries* owner = nullptr;
     if (node == nullptr || node->ownEntry.inUse) {
         owner = node != nullptr ? &node->moreEntries : &subgraphEntriesOfAbsentNodes[nodeId];
-        owner->reserve(owner->size() + 1);
+        if (owner->size() == owner->capacity()) { // grown here, so that nothing below can throw
+            owner->reserve(owner->empty() ? 2 : owner->size() * 2);
+        }
         heapEntry = std::make_unique<SubgraphEntry>();
     }
     const auto subgraphPlace = subgraphs.try_emplace(executionSubgraph).first;
