@@ -18,8 +18,7 @@ std::unique_ptr<Graph::Fields> Graph::Fields::DeepCopy(Graph& owner) const {
     // Every node's function is cloned, then every pin's value, each in the order of the source's
     // tables: the copy of the record at one place of a table stands at the same place of the
     // copy's table, so the records' pointers, and at the end the tables' index by id, carry over
-    // without hashing.
-    // As in the source, a node's pins live in one block with its record.
+    // without hashing. As in the source, a node's pins live in one block with its record.
     std::vector<std::size_t> placeInBlock(pins.Size());
     nodes.ForEach([&](const NodeRecord& sourceNode) {
         auto node = std::make_shared<Node>(owner, *sourceNode.node);
