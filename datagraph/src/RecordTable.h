@@ -97,20 +97,19 @@ public:
 
     template <typename... Arguments>
     Record* TryEmplaceIn(RecordStorage storage, const GUID& id, Arguments&&... arguments) {
-        if (Find(id) != nullptr) {
-            return nullptr;
-        }
+        // Grown first, so that one probe finds either the id or its slot, and nothing after the
+        // record is made can throw; a refused id leaves only spare room behind.
         if ((dense.size() + 1) * 4 > slots.size() * 3) {
             Rehash(slots.empty() ? 16 : slots.size() * 2);
         }
-        if (dense.size() == dense.capacity()) { // grown here, so that nothing below can throw
-            dense.reserve(dense.empty() ? 16 : dense.size() * 2);
+        GrowDense();
+        std::size_t at = Home(id);
+        for (; slots[at].record != nullptr; at = Next(at)) {
+            if (slots[at].id == id) {
+                return nullptr;
+            }
         }
         Record* record = Make(storage, std::forward<Arguments>(arguments)...);
-        std::size_t at = Home(id);
-        while (slots[at].record != nullptr) {
-            at = Next(at);
-        }
         record->place = dense.size();
         dense.push_back(record);
         slots[at] = Slot{id, record};
@@ -122,9 +121,7 @@ public:
     /// is only reached through At; if making it throws, the table is as it was.
     template <typename... Arguments>
     Record& AppendUnindexed(RecordStorage storage, Arguments&&... arguments) {
-        if (dense.size() == dense.capacity()) {
-            dense.reserve(dense.empty() ? 16 : dense.size() * 2);
-        }
+        GrowDense();
         Record* record = Make(storage, std::forward<Arguments>(arguments)...);
         record->place = dense.size();
         dense.push_back(record);
@@ -212,6 +209,13 @@ public:
     }
 
 private:
+    /// Room in the dense array for one more record, so that adding it cannot throw.
+    void GrowDense() {
+        if (dense.size() == dense.capacity()) {
+            dense.reserve(dense.empty() ? 16 : dense.size() * 2);
+        }
+    }
+
     template <typename... Arguments>
     static Record* Make(RecordStorage storage, Arguments&&... arguments) {
         void* memory = storage.within != nullptr ? storage.within
