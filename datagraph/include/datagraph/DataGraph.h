@@ -4,6 +4,7 @@
 
 #include <datagraph/Diagnostics.h>
 #include <datagraph/Foundation.h>
+#include <datagraph/FunctionNode.h>
 #include <datagraph/Graph.h>
 #include <datagraph/HelloWorld.h>
 #include <datagraph/IDataValue.h>
@@ -20,3 +21,4 @@
 #include <datagraph/NodeExecutingGraphTraverser.h>
 #include <datagraph/Pin.h>
 #include <datagraph/UbernodeNodeFunction.h>
+#include <datagraph/Value.h>
