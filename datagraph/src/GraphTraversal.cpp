@@ -150,6 +150,10 @@ void Graph::Traverse(const GUID& executionSubgraph, ITraversalObserver& observer
     PrivateHelper_Traverse(executionSubgraph, &observer);
 }
 
+void Graph::Traverse(ITraversalObserver& observer) {
+    PrivateHelper_Traverse(fields->defaultExecutionSubgraphID, &observer);
+}
+
 void Graph::PrivateHelper_Traverse(const GUID& executionSubgraph, ITraversalObserver* observer) {
     CheckThat(!fields->traversalInProgress,
               "Requested a Traverse within the Traverse of the graph.  This is often due to a "

@@ -102,6 +102,8 @@ public:
     void Traverse() override;
     /// As Traverse(executionSubgraph), and tells `observer` what happened to every node.
     void Traverse(const GUID& executionSubgraph, ITraversalObserver& observer);
+    /// As Traverse(), and tells `observer` what happened to every node.
+    void Traverse(ITraversalObserver& observer);
 
     // Finding and enumeration.
     IdentifierList FindNodes(std::function<bool(const INodeFunction&)> predicate) const override;

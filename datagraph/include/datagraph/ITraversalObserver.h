@@ -18,6 +18,26 @@ enum class SkipReason {
     InputsNotReady            ///< Some linked input pin lacks the updated-data mark.
 };
 
+/// @brief A short English text for `reason`, for a log line or a host's display.
+///
+/// "outside the execution subgraph", "not linked to any node" or "inputs not ready"; a value
+/// outside the enumeration gives "unknown reason".
+inline const char* ToString(SkipReason reason) {
+    switch (reason) {
+    case SkipReason::OutsideExecutionSubgraph:
+        return "outside the execution subgraph";
+    case SkipReason::Unconnected:
+        return "not linked to any node";
+    case SkipReason::InputsNotReady:
+        return "inputs not ready";
+    }
+    return "unknown reason";
+}
+
+/// @brief Told, node by node, what a traversal did.
+///
+/// Implemented by the host; every member has an empty default, so an observer overrides only
+/// what it needs. Called on the traversing thread, in the order of the run.
 class DATAGRAPH_API ITraversalObserver {
 public:
     virtual ~ITraversalObserver();
