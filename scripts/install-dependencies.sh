@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building and testing kesdatagraph needs, if any is missing,
 # together with any further packages named as arguments (the benchmark and reliability scripts
-# name theirs). Uses sudo when not run as root; touches nothing when everything is already there.
+# name theirs), or with --only just the packages named. Uses sudo when not run as root; touches nothing when everything is already there.
 set -euo pipefail
 
+# `--only PACKAGE...` checks and installs just the packages named (the demo needs no test tools).
+if [[ ${1:-} == --only ]]; then
+    shift
+    packages=("$@")
+else
 packages=(
     g++ cmake make binutils
     libboost-dev
@@ -13,6 +18,7 @@ packages=(
     doxygen graphviz pkg-config
     "$@"
 )
+fi
 
 missing=()
 for package in "${packages[@]}"; do
