@@ -15,6 +15,8 @@
 #include <fstream>
 #include <iomanip>
 #include <iostream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,20 @@ std::string PinName(const Graph& graph, const GUID& pinId) {
         .GetInputOrOutputName(pinId);
 }
 
+// A node's step takes well under a microsecond, so whole microseconds would read "0 us".
+std::string FormatDuration(std::chrono::nanoseconds duration) {
+    std::ostringstream text;
+    text << std::fixed << std::setprecision(1);
+    if (duration < std::chrono::microseconds(1)) {
+        text << duration.count() << " ns";
+    } else if (duration < std::chrono::milliseconds(1)) {
+        text << static_cast<double>(duration.count()) / 1e3 << " us";
+    } else {
+        text << static_cast<double>(duration.count()) / 1e6 << " ms";
+    }
+    return text.str();
+}
+
 /// Prints each node's fate as the traversal reports it, in running order.
 class PrintingObserver : public datagraph::ITraversalObserver {
 public:
@@ -40,9 +56,8 @@ public:
         : graph(graph) {}
 
     void NodeRan(const GUID& nodeId, std::chrono::nanoseconds duration) override {
-        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(duration);
-        std::cout << "    ran      " << NodeName(graph, nodeId) << " (" << micros.count()
-                  << " us)\n";
+        std::cout << "    ran      " << NodeName(graph, nodeId) << " (" << FormatDuration(duration)
+                  << ")\n";
     }
 
     void NodeSkipped(const GUID& nodeId, datagraph::SkipReason reason,
@@ -52,11 +67,12 @@ public:
             return;
         }
         std::cout << "    skipped  " << NodeName(graph, nodeId);
+        std::cout << ": " << datagraph::ToString(reason);
         if (reason == datagraph::SkipReason::Unconnected) {
-            std::cout << ": it has no links\n";
+            std::cout << "\n";
             return;
         }
-        std::cout << ": no new data on";
+        std::cout << ", no new data on";
         for (const GUID& pinId : unmarkedInputPins) {
             std::cout << " '" << PinName(graph, pinId) << "'";
         }
@@ -79,13 +95,23 @@ private:
 void Run(budget::Workbook& workbook, const GUID& subgraph) {
     std::cout << "  Traverse(\"" << workbook.SubgraphNames().at(subgraph) << "\"):\n";
     PrintingObserver observer(workbook.GetGraph());
+    const auto start = std::chrono::steady_clock::now();
     workbook.GetGraph().Traverse(subgraph, observer);
+    const auto duration = std::chrono::steady_clock::now() - start;
     observer.PrintOutside();
+    std::cout << "    (the whole traversal, printing included: " << FormatDuration(duration)
+              << ")\n";
 }
 
-void PrintCells(const budget::Workbook& workbook) {
+using CellTexts = std::map<std::string, std::string>;
+
+// Prints every cell, or with `before` only the cells whose text changed since then; returns the
+// texts for the next comparison.
+CellTexts PrintCells(const budget::Workbook& workbook, const CellTexts* before = nullptr) {
     const Graph& graph = workbook.GetGraph();
-    std::cout << "  The workbook now reads:\n";
+    std::cout << (before ? "  What changed since the first run:\n" : "  The workbook now reads:\n");
+    CellTexts texts;
+    int unchanged = 0;
     for (const GUID& nodeId : workbook.NodesInReadingOrder()) {
         for (const GUID& pinId : graph.GetOutputPins(nodeId)) {
             std::string name = NodeName(graph, nodeId);
@@ -93,10 +119,23 @@ void PrintCells(const budget::Workbook& workbook) {
                 name += ": " + PinName(graph, pinId);
             }
             const auto value = graph.GetDataFromPin(pinId);
-            std::cout << "    " << std::left << std::setw(22) << name << " "
-                      << (value ? budget::Describe(*value) : "(no value)") << "\n";
+            const std::string text = value ? budget::Describe(*value) : "(no value)";
+            texts[name] = text;
+            if (before && before->count(name) && before->at(name) == text) {
+                ++unchanged;
+                continue;
+            }
+            std::cout << "    " << std::left << std::setw(22) << name << " " << text;
+            if (before && before->count(name)) {
+                std::cout << "   (was " << before->at(name) << ")";
+            }
+            std::cout << "\n";
         }
     }
+    if (before) {
+        std::cout << "    (" << unchanged << " other cells unchanged)\n";
+    }
+    return texts;
 }
 
 void ClearMarks(Graph& graph) {
@@ -152,11 +191,15 @@ int main(int argc, char** argv) {
         std::cout << "    log      " << std::string(message.begin(), message.end()) << "\n";
     });
 
+    std::cout
+        << "kesdatagraph demo: a monthly budget kept as a dataflow graph. It runs the graph,\n"
+           "changes one input and recomputes, shows why each node ran, was skipped or\n"
+           "failed, and draws the graph.\n\n";
     budget::Workbook workbook;
     std::cout << "First run: every cell holds what the person typed in.\n";
     Run(workbook, workbook.MonthlySubgraph());
     Run(workbook, workbook.YearlySubgraph());
-    PrintCells(workbook);
+    const CellTexts first = PrintCells(workbook);
 
     std::cout << "\nSecond run: the rent goes up to 1,600.00; the host clears every mark first,\n"
                  "so only data produced in this run makes a node ready.\n";
@@ -164,7 +207,7 @@ int main(int argc, char** argv) {
     ClearMarks(workbook.GetGraph());
     Run(workbook, workbook.MonthlySubgraph());
     Run(workbook, workbook.YearlySubgraph());
-    PrintCells(workbook);
+    PrintCells(workbook, &first);
 
     PrintProblems(workbook.GetGraph());
     return DrawPicture(workbook, directory);
