@@ -19,6 +19,9 @@
 
 namespace datagraph {
 
+/// @brief What WriteGraphviz shows and how it names things.
+///
+/// Every field has a default that draws the whole graph; set only what the picture needs.
 struct GraphvizOptions {
     std::string graphName = "datagraph";
     /// Shown as the title of each execution subgraph's cluster; a subgraph without a name here
@@ -48,6 +51,9 @@ struct GraphCycle {
 /// always gives the same cycle; links from the wrong side of a pin are left to CheckGraph.
 DATAGRAPH_API GraphCycle FindCycle(const Graph& graph);
 
+/// @brief The kinds of problem CheckGraph reports.
+///
+/// One per rule that CheckGraph checks; a GraphProblem carries one of them with its message.
 enum class GraphProblemKind {
     Cycle,                   ///< ids: the nodes of one cycle, in link order.
     LinkEndOnWrongSide,      ///< ids: the link's upstream and downstream pin.
@@ -56,6 +62,10 @@ enum class GraphProblemKind {
     SubgraphEntryNamesNoNode ///< ids: the execution subgraph and the id that names no node.
 };
 
+/// @brief One problem CheckGraph found, with a readable message.
+///
+/// CheckGraph never throws; it returns every problem it finds as one of these, naming the nodes
+/// and pins involved.
 struct GraphProblem {
     GraphProblemKind kind;
     IdentifierList ids;

@@ -34,6 +34,10 @@ DATAGRAPH_API std::string GUIDToString(const GUID& guid);
 
 DATAGRAPH_API GUID GetNullGUID();
 
+/// @brief The library's one failure type.
+///
+/// Every refused request raises it, and its what() is the check's message exactly; a refused
+/// request leaves the graph as it was.
 class DATAGRAPH_API GraphException : public std::logic_error {
 public:
     explicit GraphException(const std::string& message);

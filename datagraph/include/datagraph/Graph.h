@@ -25,6 +25,12 @@
 
 namespace datagraph {
 
+/// @brief A dataflow graph: nodes made from node functions, their typed pins, links from output
+/// pins to input pins, the values on the pins and the execution subgraphs that group nodes for a
+/// run.
+///
+/// The graph owns its nodes and pins; copies are deep. It is used by one thread at a time, and a
+/// refused request leaves it as it was unless the failure's documentation says otherwise.
 class DATAGRAPH_API Graph : public IEditableGraph, public ITraversableGraph {
 public:
     using NodeMap =

@@ -4,6 +4,9 @@
 
 #include <datagraph/Export.h>
 
+/// @brief The module's sample class.
+///
+/// Exported in the global namespace; it keeps no state.
 class DATAGRAPH_API HelloWorld {
 public:
     HelloWorld() = default;

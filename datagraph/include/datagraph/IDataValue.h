@@ -11,6 +11,10 @@
 
 namespace datagraph {
 
+/// @brief A value carried on a pin, implemented by the host.
+///
+/// Values are immutable once handed to a graph, so one value object may sit on many pins at once;
+/// the graph only asks for its type and clones.
 class DATAGRAPH_API IDataValue {
 public:
     virtual ~IDataValue();

@@ -17,6 +17,10 @@ namespace datagraph {
 
 class Node;
 
+/// @brief The host's side of a graph: build it, link pins, put values on them and run it.
+///
+/// A refused request raises GraphException (or std::out_of_range for an unknown pin or node in a
+/// lookup) and leaves the graph as it was. A graph is used by one thread at a time.
 class DATAGRAPH_API IEditableGraph {
 public:
     virtual ~IEditableGraph();

@@ -9,6 +9,10 @@
 
 namespace datagraph {
 
+/// @brief The value side of a pin.
+///
+/// Read its value and write a new one under the pin's type check; a refused write leaves the pin
+/// as it was.
 class DATAGRAPH_API IEditablePin {
 public:
     virtual ~IEditablePin();

@@ -6,6 +6,9 @@
 
 namespace datagraph {
 
+/// @brief Something that runs a graph once.
+///
+/// Implemented by NodeExecutingGraphTraverser; Graph::Traverse runs one over the graph.
 class DATAGRAPH_API IGraphTraverser {
 public:
     virtual ~IGraphTraverser();

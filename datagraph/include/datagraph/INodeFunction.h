@@ -17,6 +17,11 @@ namespace datagraph {
 using Schema =
     std::unordered_map<GUID, const std::type_info&, boost::hash<GUID>, std::equal_to<GUID>>;
 
+/// @brief The computation of one node, implemented by the host.
+///
+/// It declares its input and output pins (identifier and exact value type) and maps input values
+/// to output values. A function may be shared by several nodes; the graph calls it only on the
+/// thread that called into the graph.
 class DATAGRAPH_API INodeFunction {
 public:
     virtual ~INodeFunction();

@@ -12,6 +12,9 @@
 
 namespace datagraph {
 
+/// @brief A catalogue of node functions that a host may offer.
+///
+/// The library declares this interface for hosts to share; it neither implements nor calls it.
 class DATAGRAPH_API INodeLibrary {
 public:
     virtual ~INodeLibrary();

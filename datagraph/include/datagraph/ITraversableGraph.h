@@ -10,6 +10,11 @@
 
 namespace datagraph {
 
+/// @brief The side of a graph that a traverser walks: nodes and pins by id, connectivity,
+/// topological order and execution-subgraph membership.
+///
+/// Queries on unknown ids answer empty, false or the null GUID; the reference-returning lookups
+/// raise std::out_of_range.
 class DATAGRAPH_API ITraversableGraph {
 public:
     virtual ~ITraversableGraph();

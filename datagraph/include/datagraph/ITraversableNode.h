@@ -8,6 +8,10 @@
 
 namespace datagraph {
 
+/// @brief The side of a node that a traverser works with: its names, one execution, and its dirty
+/// mark.
+///
+/// Used by one thread at a time.
 class DATAGRAPH_API ITraversableNode {
 public:
     virtual ~ITraversableNode();

@@ -6,6 +6,10 @@
 
 namespace datagraph {
 
+/// @brief A pin as a traverser sees it: its value plus the updated-data mark that gates
+/// execution.
+///
+/// Used by one thread at a time.
 class DATAGRAPH_API ITraversablePin : public IEditablePin {
 public:
     ~ITraversablePin() override;

@@ -12,6 +12,9 @@
 
 namespace datagraph {
 
+/// @brief Why a traversal skipped a node.
+///
+/// Handed to ITraversalObserver::NodeSkipped; ToString(SkipReason) gives a short text for it.
 enum class SkipReason {
     OutsideExecutionSubgraph, ///< The node is not filed under the subgraph being run.
     Unconnected,              ///< The node has no link at all, so no traversal runs it.

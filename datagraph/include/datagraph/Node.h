@@ -15,6 +15,10 @@ namespace datagraph {
 
 class Graph;
 
+/// @brief A node of a graph: it wraps a node function, from which it takes its identity, and
+/// keeps the host's dirty and disabled marks.
+///
+/// It refers to its graph without owning it, so the graph must outlive every use of the node.
 class DATAGRAPH_API Node : public ITraversableNode {
 public:
     /// Shares `function` with the caller; raises GraphException when it is empty.

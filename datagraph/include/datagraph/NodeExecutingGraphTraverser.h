@@ -12,6 +12,11 @@
 
 namespace datagraph {
 
+/// @brief Runs one execution subgraph of any ITraversableGraph once: every ready node in
+/// topological order, handing each node's marked output values downstream.
+///
+/// A GraphException inside one node is logged and skipped; anything else ends the run. Keeps
+/// nothing between runs. An optional observer is told what happened to each node.
 class DATAGRAPH_API NodeExecutingGraphTraverser : public IGraphTraverser {
 public:
     /// Keeps a reference to `graph`, which must outlive the traverser.

@@ -12,6 +12,10 @@
 
 namespace datagraph {
 
+/// @brief One input or output pin of a node: an identifier, the exact type of the values it
+/// accepts, its current value (shared and immutable) and the updated-data mark.
+///
+/// Owned by its graph.
 class DATAGRAPH_API Pin : public ITraversablePin {
 public:
     Pin(const std::type_info& dataType, const GUID& id);

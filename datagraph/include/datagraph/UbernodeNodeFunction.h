@@ -13,6 +13,11 @@
 
 namespace datagraph {
 
+/// @brief A node function whose computation is a whole inner graph: its inputs are put on pins of
+/// the inner graph, the inner default execution subgraph is traversed once, and its outputs are
+/// read from pins of the inner graph.
+///
+/// Copies and clones copy the inner graph deeply.
 class DATAGRAPH_API UbernodeNodeFunction : public INodeFunction {
 public:
     /// Schema keys are ids of pins of the inner graph. Raises GraphException for an empty graph.

@@ -13,6 +13,9 @@ namespace KLog {
 
 enum class Severity { Trace = 0, Debug = 1, Info = 2, Warning = 3, Error = 4, Fatal = 5 };
 
+/// @brief A log severity below Error, the only kind LogMessage accepts.
+///
+/// Built from a KLog::Severity; KLog::Info is the one the library uses.
 class KESCOREPLATFORM_API NonErrorSeverity {
 public:
     explicit NonErrorSeverity(Severity severity);
@@ -32,6 +35,9 @@ KESCOREPLATFORM_API LogSink SetLogSink(LogSink sink);
 
 } // namespace KLog
 
+/// @brief The text of one log message, as LogMessage takes it.
+///
+/// Holds a copy of the wide text it is made from.
 class KESCOREPLATFORM_API KFormatString {
 public:
     KFormatString(const wchar_t* text);

@@ -6,6 +6,9 @@
 
 #include <string>
 
+/// @brief A wide-character string of the host's platform library.
+///
+/// toStdString() gives its text in UTF-8.
 class KESCOREPLATFORM_API KString {
 public:
     /// `length` -1 takes the text up to its terminating zero; a null `text` gives the empty string.
