@@ -1,5 +1,6 @@
 #include "Workbook.h"
 
+#include <datagraph/FunctionNode.h>
 #include <datagraph/UbernodeNodeFunction.h>
 
 #include <cmath>
@@ -90,13 +91,6 @@ std::shared_ptr<Cell> Workbook::AddCell(const std::string& name,
     return cell;
 }
 
-std::shared_ptr<Formula> Workbook::AddFormula(std::shared_ptr<Formula> formula,
-                                              const GUID& subgraph) {
-    graph.CreateNode(formula, subgraph);
-    readingOrder.push_back(formula->GetId());
-    return formula;
-}
-
 void Workbook::BuildMonthly() {
     const auto salary = AddCell("salary", Cents(420000));
     const auto sideJob = AddCell("side job", Cents(65000));
@@ -158,20 +152,18 @@ void Workbook::BuildMonthly() {
     graph.LinkPins(leftOver->Out(), savingsRate->In("left over"));
     graph.LinkPins(outputs["net income"], savingsRate->In("net income"));
 
+    // A node made from a lambda: its parameters and result are the pins, typed by the budget's
+    // own value classes.
     const auto summary = AddFormula(
-        std::make_shared<Formula>("summary", "one line for the person",
-                                  std::vector{std::make_pair(std::string("left over"), kMoney),
-                                              std::make_pair(std::string("savings rate"), kRate)},
-                                  typeid(Text),
-                                  [](const Formula::Inputs& in) {
-                                      return std::make_shared<const Text>(
-                                          FormatMoney(in.Get<Money>("left over")) + " left over, " +
-                                          FormatRate(in.Get<Rate>("savings rate")) +
-                                          " of net income");
-                                  }),
+        datagraph::MakeFunctionNode("summary", {"left over", "savings rate"}, {"text"},
+                                    [](const Money& leftOver, const Rate& savingsRate) {
+                                        return std::make_shared<const Text>(
+                                            FormatMoney(leftOver.Get()) + " left over, " +
+                                            FormatRate(savingsRate.Get()) + " of net income");
+                                    }),
         monthly);
-    graph.LinkPins(leftOver->Out(), summary->In("left over"));
-    graph.LinkPins(savingsRate->Out(), summary->In("savings rate"));
+    graph.LinkPins(leftOver->Out(), summary->Input("left over"));
+    graph.LinkPins(savingsRate->Out(), summary->Input("savings rate"));
 
     const auto goalCheck =
         AddFormula(std::make_shared<Formula>(

@@ -39,7 +39,15 @@ public:
 private:
     std::shared_ptr<Cell> AddCell(const std::string& name,
                                   std::shared_ptr<const datagraph::IDataValue> value);
-    std::shared_ptr<Formula> AddFormula(std::shared_ptr<Formula> formula, const GUID& subgraph);
+
+    // Any node function: a Formula, or one made by datagraph::MakeFunctionNode.
+    template <typename Function>
+    std::shared_ptr<Function> AddFormula(std::shared_ptr<Function> formula, const GUID& subgraph) {
+        graph.CreateNode(formula, subgraph);
+        readingOrder.push_back(formula->GetId());
+        return formula;
+    }
+
     void BuildMonthly();
     void BuildYearly();
 
