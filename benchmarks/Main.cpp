@@ -144,6 +144,7 @@ void Check(const Workload& workload) {
 void Register(const Workload& workload) {
     RecordGraph(workload.shape);
     RegisterLibrary(workload);
+    RegisterFunctionNodes(workload);
     RegisterBaseline(workload);
     RegisterTbbFlow(workload);
     RegisterBoostGraph(workload);

@@ -11,6 +11,9 @@ namespace bench {
 void CheckLibrary(const Workload& workload);
 void RegisterLibrary(const Workload& workload);
 
+/// The library with node functions made by MakeFunctionNode; registers its Traverse only.
+void RegisterFunctionNodes(const Workload& workload);
+
 void CheckBaseline(const Workload& workload);
 void RegisterBaseline(const Workload& workload);
 

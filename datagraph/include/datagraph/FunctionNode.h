@@ -247,8 +247,10 @@ private:
                 return std::optional<typename Pin::Plain>();
             return std::optional<typename Pin::Plain>(PrivateHelper_Typed<Pin, I>(*value));
         } else {
-            GraphAssert(value != nullptr, "The node \"" + name + "\" has no value on its input \"" +
-                                              inputNames[I] + "\".");
+            // The message is built only on failure: Execute runs once per node and traversal.
+            if (value == nullptr)
+                GraphAssert(false, "The node \"" + name + "\" has no value on its input \"" +
+                                       inputNames[I] + "\".");
             return PrivateHelper_Typed<Pin, I>(*value);
         }
     }
@@ -256,10 +258,10 @@ private:
     template <typename Pin, std::size_t I>
     const typename Pin::Plain& PrivateHelper_Typed(const IDataValue& value) const {
         const auto* typed = dynamic_cast<const typename Pin::Stored*>(&value);
-        GraphAssert(typed != nullptr, "The node \"" + name +
-                                          "\" has a value of another type on "
-                                          "its input \"" +
-                                          inputNames[I] + "\".");
+        if (typed == nullptr)
+            GraphAssert(false, "The node \"" + name +
+                                   "\" has a value of another type on its input \"" +
+                                   inputNames[I] + "\".");
         if constexpr (Pin::hostValue)
             return *typed;
         else
@@ -302,10 +304,9 @@ private:
     template <typename Pin, std::size_t I, typename Plain>
     void PrivateHelper_Store(DataMap& outputs, Plain&& result) const {
         if constexpr (Pin::hostValue) {
-            GraphAssert(result != nullptr, "The node \"" + name +
-                                               "\" gave no value for its "
-                                               "output \"" +
-                                               outputNames[I] + "\".");
+            if (result == nullptr)
+                GraphAssert(false, "The node \"" + name + "\" gave no value for its output \"" +
+                                       outputNames[I] + "\".");
             outputs.emplace(outputIds[I], std::forward<Plain>(result));
         } else {
             outputs.emplace(outputIds[I], MakeValue(std::forward<Plain>(result)));
