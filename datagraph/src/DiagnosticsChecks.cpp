@@ -2,7 +2,7 @@
 
 #include "DiagnosticsNames.h"
 
-#include <map>
+#include <cstdint>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -16,63 +16,87 @@ using namespace diagnostics;
 using Link = std::pair<GUID, GUID>;
 
 struct Step {
-    GUID next;
+    std::size_t next;
     Link link;
 };
 
-using Successors = std::map<GUID, std::vector<Step>>;
-
-// Only links from an output pin to an input pin, in the link table's order, so that the search
-// and the cycle it finds are the same for the same graph.
-Successors SuccessorsOf(const Graph& graph) {
-    Successors successors;
-    for (const auto& [upstream, downstream] : graph.GetPinToPinEdges()) {
-        const std::optional<PinOwner> from = OwnerOf(graph, upstream);
-        const std::optional<PinOwner> to = OwnerOf(graph, downstream);
-        if (from && to && from->side == PinSide::Output && to->side == PinSide::Input) {
-            successors[from->node].push_back({to->node, {upstream, downstream}});
+// The links from an output pin to an input pin, by the place of their upstream node, each node's
+// in the link table's order, so that the search and the cycle it finds are the same for the same
+// graph. Nodes are numbered by their place in id order: every look-up during the search is an
+// array read.
+class Successors {
+public:
+    explicit Successors(const GraphIndex& index)
+        : first(index.SortedNodes().size() + 1, 0) {
+        std::vector<std::pair<std::size_t, Step>> steps;
+        for (const auto& [upstream, downstream] : index.GetGraph().GetPinToPinEdges()) {
+            const auto from = index.OwnerPlaceOf(upstream);
+            const auto to = index.OwnerPlaceOf(downstream);
+            if (from && to && from->second == PinSide::Output && to->second == PinSide::Input) {
+                steps.push_back({from->first, {to->first, {upstream, downstream}}});
+                ++first[from->first + 1];
+            }
+        }
+        for (std::size_t place = 1; place < first.size(); ++place) {
+            first[place] += first[place - 1];
+        }
+        std::vector<std::size_t> filled(first.begin(), first.end() - 1);
+        all.resize(steps.size());
+        for (const auto& [from, step] : steps) {
+            all[filled[from]++] = step;
         }
     }
-    return successors;
-}
+
+    std::size_t Begin(std::size_t node) const { return first[node]; }
+
+    std::size_t End(std::size_t node) const { return first[node + 1]; }
+
+    const Step& At(std::size_t at) const { return all[at]; }
+
+private:
+    std::vector<std::size_t> first; // node's steps are all[first[node]] to all[first[node + 1]]
+    std::vector<Step> all;
+};
 
 // A depth-first search with an explicit stack, so that a long chain cannot exhaust the call
 // stack. A link to a node still on the path closes a cycle.
 class CycleSearch {
 public:
-    explicit CycleSearch(const Graph& graph)
-        : successors(SuccessorsOf(graph)) {}
+    explicit CycleSearch(const GraphIndex& index)
+        : index(index)
+        , successors(index)
+        , states(index.SortedNodes().size(), State::New) {}
 
-    GraphCycle From(const GUID& start) {
-        if (finished.count(start) != 0) {
+    GraphCycle From(std::size_t start) {
+        if (states[start] != State::New) {
             return {};
         }
-        path.push_back({start, 0, {}});
-        onPath.insert(start);
+        path.push_back({start, successors.Begin(start), {}});
+        states[start] = State::OnPath;
         while (!path.empty()) {
             Frame& frame = path.back();
-            const std::vector<Step>& steps = successors[frame.node];
-            if (frame.nextStep == steps.size()) {
-                onPath.erase(frame.node);
-                finished.insert(frame.node);
+            if (frame.nextStep == successors.End(frame.node)) {
+                states[frame.node] = State::Finished;
                 path.pop_back();
                 continue;
             }
-            const Step step = steps[frame.nextStep++];
-            if (onPath.count(step.next) != 0) {
+            const Step& step = successors.At(frame.nextStep++);
+            if (states[step.next] == State::OnPath) {
                 return CycleEndingWith(step);
             }
-            if (finished.count(step.next) == 0) {
-                path.push_back({step.next, 0, step.link});
-                onPath.insert(step.next);
+            if (states[step.next] == State::New) {
+                path.push_back({step.next, successors.Begin(step.next), step.link});
+                states[step.next] = State::OnPath;
             }
         }
         return {};
     }
 
 private:
+    enum class State : std::uint8_t { New, OnPath, Finished };
+
     struct Frame {
-        GUID node;
+        std::size_t node;
         std::size_t nextStep;
         Link linkIn;
     };
@@ -84,7 +108,7 @@ private:
         }
         GraphCycle cycle;
         for (std::size_t at = first; at < path.size(); ++at) {
-            cycle.nodes.push_back(path[at].node);
+            cycle.nodes.push_back(index.SortedNodes()[path[at].node]);
             if (at > first) {
                 cycle.links.push_back(path[at].linkIn);
             }
@@ -93,14 +117,37 @@ private:
         return cycle;
     }
 
+    const GraphIndex& index;
     Successors successors;
+    std::vector<State> states;
     std::vector<Frame> path;
-    IdentifierSet onPath;
-    IdentifierSet finished;
 };
 
-void CheckCycle(const Graph& graph, std::vector<GraphProblem>& problems) {
-    const GraphCycle cycle = FindCycle(graph);
+// The graph keeps its order, and an order waits for every link, so a graph that has one has no
+// cycle and needs no search.
+bool HasTopologicalOrder(const Graph& graph) {
+    try {
+        graph.GetNodesInTopologicalOrder();
+        return true;
+    } catch (const GraphException&) {
+        return false;
+    }
+}
+
+GraphCycle FindCycleIn(const GraphIndex& index) {
+    CycleSearch search(index);
+    for (std::size_t start = 0; start < index.SortedNodes().size(); ++start) {
+        GraphCycle cycle = search.From(start);
+        if (!cycle.nodes.empty()) {
+            return cycle;
+        }
+    }
+    return {};
+}
+
+void CheckCycle(const GraphIndex& index, std::vector<GraphProblem>& problems) {
+    const Graph& graph = index.GetGraph();
+    const GraphCycle cycle = HasTopologicalOrder(graph) ? GraphCycle() : FindCycleIn(index);
     if (cycle.nodes.empty()) {
         return;
     }
@@ -115,10 +162,10 @@ void CheckCycle(const Graph& graph, std::vector<GraphProblem>& problems) {
                             "account for all nodes.\" before any node runs"});
 }
 
-void CheckLinkSides(const Graph& graph, std::vector<GraphProblem>& problems) {
-    for (const auto& [upstream, downstream] : graph.GetPinToPinEdges()) {
-        const std::optional<PinOwner> from = OwnerOf(graph, upstream);
-        const std::optional<PinOwner> to = OwnerOf(graph, downstream);
+void CheckLinkSides(const GraphIndex& index, std::vector<GraphProblem>& problems) {
+    for (const auto& [upstream, downstream] : index.GetGraph().GetPinToPinEdges()) {
+        const std::optional<PinOwner> from = index.OwnerOf(upstream);
+        const std::optional<PinOwner> to = index.OwnerOf(downstream);
         std::string fault;
         if (!from || !to) {
             fault = "names a pin that belongs to no node";
@@ -131,17 +178,18 @@ void CheckLinkSides(const Graph& graph, std::vector<GraphProblem>& problems) {
         }
         problems.push_back({GraphProblemKind::LinkEndOnWrongSide,
                             {upstream, downstream},
-                            "The link " + QualifiedPinName(graph, upstream) + " -> " +
-                                QualifiedPinName(graph, downstream) + " " + fault +
+                            "The link " + QualifiedPinName(index, upstream) + " -> " +
+                                QualifiedPinName(index, downstream) + " " + fault +
                                 "; links run from an output pin to an input pin, and a traversal "
                                 "of this graph fails or runs its nodes out of order"});
     }
 }
 
-void CheckLinkTypes(const Graph& graph, std::vector<GraphProblem>& problems) {
+void CheckLinkTypes(const GraphIndex& index, std::vector<GraphProblem>& problems) {
+    const Graph& graph = index.GetGraph();
     for (const auto& [upstream, downstream] : graph.GetPinToPinEdges()) {
-        const std::optional<PinOwner> fromOwner = OwnerOf(graph, upstream);
-        const std::optional<PinOwner> toOwner = OwnerOf(graph, downstream);
+        const std::optional<PinOwner> fromOwner = index.OwnerOf(upstream);
+        const std::optional<PinOwner> toOwner = index.OwnerOf(downstream);
         if (!fromOwner || !toOwner || fromOwner->side != PinSide::Output ||
             toOwner->side != PinSide::Input) {
             continue; // reported as a link on the wrong side
@@ -153,8 +201,8 @@ void CheckLinkTypes(const Graph& graph, std::vector<GraphProblem>& problems) {
         }
         problems.push_back({GraphProblemKind::LinkedPinTypesDiffer,
                             {upstream, downstream},
-                            "The link " + QualifiedPinName(graph, upstream) + " -> " +
-                                QualifiedPinName(graph, downstream) + " joins a pin of type " +
+                            "The link " + QualifiedPinName(index, upstream) + " -> " +
+                                QualifiedPinName(index, downstream) + " joins a pin of type " +
                                 TypeName(from) + " to one of type " + TypeName(to) +
                                 ": moving a value along it fails with \"Data value has "
                                 "incorrect type\", and the upstream node's step is logged and "
@@ -162,8 +210,9 @@ void CheckLinkTypes(const Graph& graph, std::vector<GraphProblem>& problems) {
     }
 }
 
-void CheckUnconnectedNodes(const Graph& graph, std::vector<GraphProblem>& problems) {
-    for (const GUID& nodeId : Sorted(graph.GetNodesInArbitraryOrder())) {
+void CheckUnconnectedNodes(const GraphIndex& index, std::vector<GraphProblem>& problems) {
+    const Graph& graph = index.GetGraph();
+    for (const GUID& nodeId : index.SortedNodes()) {
         bool unconnected = false;
         try {
             unconnected = graph.NodeIsUnconnected(nodeId);
@@ -181,10 +230,13 @@ void CheckUnconnectedNodes(const Graph& graph, std::vector<GraphProblem>& proble
 
 void CheckSubgraphEntries(const Graph& graph, std::vector<GraphProblem>& problems) {
     for (const GUID& subgraph : Sorted(graph.GetExecutionSubgraphs())) {
-        for (const GUID& nodeId : Sorted(graph.GetNodesInExecutionSubgraph(subgraph))) {
-            if (graph.HasNode(nodeId)) {
-                continue;
+        IdentifierSet strays;
+        for (const GUID& nodeId : graph.GetNodesInExecutionSubgraph(subgraph)) {
+            if (!graph.HasNode(nodeId)) {
+                strays.insert(nodeId);
             }
+        }
+        for (const GUID& nodeId : Sorted(strays)) {
             problems.push_back({GraphProblemKind::SubgraphEntryNamesNoNode,
                                 {subgraph, nodeId},
                                 "The execution subgraph " + GUIDToString(subgraph) + " lists " +
@@ -198,22 +250,16 @@ void CheckSubgraphEntries(const Graph& graph, std::vector<GraphProblem>& problem
 } // namespace
 
 GraphCycle FindCycle(const Graph& graph) {
-    CycleSearch search(graph);
-    for (const GUID& nodeId : Sorted(graph.GetNodesInArbitraryOrder())) {
-        GraphCycle cycle = search.From(nodeId);
-        if (!cycle.nodes.empty()) {
-            return cycle;
-        }
-    }
-    return {};
+    return HasTopologicalOrder(graph) ? GraphCycle() : FindCycleIn(GraphIndex(graph));
 }
 
 std::vector<GraphProblem> CheckGraph(const Graph& graph) {
+    const GraphIndex index(graph);
     std::vector<GraphProblem> problems;
-    CheckCycle(graph, problems);
-    CheckLinkSides(graph, problems);
-    CheckLinkTypes(graph, problems);
-    CheckUnconnectedNodes(graph, problems);
+    CheckCycle(index, problems);
+    CheckLinkSides(index, problems);
+    CheckLinkTypes(index, problems);
+    CheckUnconnectedNodes(index, problems);
     CheckSubgraphEntries(graph, problems);
     return problems;
 }
