@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <typeindex>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -302,8 +303,7 @@ private:
         out << "</TABLE>>];\n";
     }
 
-    std::string PinCell(const GraphIndex& index, const IdentifierList& pins,
-                        std::size_t row) const {
+    std::string PinCell(const GraphIndex& index, const IdentifierList& pins, std::size_t row) {
         if (row >= pins.size()) {
             return "<TD BORDER=\"0\"></TD>";
         }
@@ -320,7 +320,16 @@ private:
             name = "<B>" + name + "</B>";
         }
         return cell + ">" + name + ": " + value + "<BR/><FONT POINT-SIZE=\"8\" COLOR=\"gray30\">" +
-               Html(TypeName(pin.GetDataType())) + "</FONT></TD>";
+               TypeLabel(pin.GetDataType()) + "</FONT></TD>";
+    }
+
+    // Demangling costs more than the rest of a cell, and a graph has few types.
+    const std::string& TypeLabel(const std::type_info& type) {
+        auto found = typeLabels.find(type);
+        if (found == typeLabels.end()) {
+            found = typeLabels.emplace(type, Html(TypeName(type))).first;
+        }
+        return found->second;
     }
 
     void WriteLinks(const Body& body) {
@@ -364,6 +373,7 @@ private:
     int clusterCount = 0;
     std::vector<std::unique_ptr<Body>> bodies; // the graphs being drawn, outermost first
     std::unordered_set<const Graph*> openGraphs;
+    std::unordered_map<std::type_index, std::string> typeLabels;
 };
 
 } // namespace
