@@ -3,6 +3,7 @@
 #include <datagraph/Graph.h>
 
 #include "Checks.h"
+#include "run/NodeRun.h"
 
 namespace datagraph {
 
@@ -79,14 +80,8 @@ void Node::Execute() {
     if (!function) {
         return;
     }
-    // The function may destroy this very node while it runs, so everything needed afterwards is
-    // held here rather than reached through the node.
-    const std::shared_ptr<INodeFunction> running = function;
-    Graph& owner = graph;
-    const GUID nodeId = running->GetId();
-
-    const DataMap outputs = running->Execute(owner.PrivateHelper_GatherInputs(nodeId));
-    owner.PrivateHelper_WriteOutputs(nodeId, outputs);
+    // The function may destroy this very node while it runs: the run holds what it needs.
+    RunNodeFunction(graph, function, nullptr);
 }
 
 } // namespace datagraph

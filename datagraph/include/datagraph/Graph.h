@@ -25,6 +25,8 @@
 
 namespace datagraph {
 
+class GraphStore;
+
 class DATAGRAPH_API Graph : public IEditableGraph, public ITraversableGraph {
 public:
     using NodeMap =
@@ -111,16 +113,10 @@ public:
     std::vector<const Pin*> GetAllPins() const;
 
 private:
-    friend class Node; // a node reads and writes its own pins through the records
-
-    struct Fields;
-
-    DataMap PrivateHelper_GatherInputs(const GUID& nodeId) const;
-    void PrivateHelper_WriteOutputs(const GUID& nodeId, const DataMap& outputs);
+    friend class GraphStore; // the records are reached from a graph only through the store
 
     Node& GetNode(const GUID& nodeId);
     Pin& GetPin(const GUID& pinId);
-    PinMap GetPins() const;
     IdentifierSet PrivateHelper_GetPins(const GUID& nodeId, bool outputPins) const;
     IdentifierSet PrivateHelper_GetAttachedNodes(const GUID& nodeId, bool inputNodes) const;
     void PrivateHelper_CreatePin(const GUID& nodeId, const GUID& pinId,
@@ -128,7 +124,7 @@ private:
     void PrivateHelper_DestroyPin(const GUID& nodeId, GUID pinId, bool outputPin);
     void PrivateHelper_Traverse(const GUID& executionSubgraph, ITraversalObserver* observer);
 
-    std::unique_ptr<Fields> fields;
+    std::unique_ptr<GraphStore> store;
 };
 
 /// A new empty graph, offered through its editing side; the object also offers

@@ -21,6 +21,8 @@
 
 #include <datagraph/Foundation.h>
 
+#include "Hidden.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -31,16 +33,16 @@
 
 namespace datagraph {
 
-/// Where a record is made: in memory of the table's own, with `room` spare bytes behind the
-/// record, or at `within`, room that another record owns.
+/// Where a record is made: in memory of the table's own, with `spareBytes` behind the record, or
+/// at `insideBlock`, in the spare bytes that another record owns.
 struct RecordStorage {
-    std::size_t room = 0;
-    void* within = nullptr;
+    std::size_t spareBytes = 0;
+    void* insideBlock = nullptr;
 };
 
 // One multiply-and-mix over the two halves of an identifier: a fraction of the cost of hashing
 // it byte by byte, and identifiers are random or sequential, never crafted against the table.
-struct __attribute__((visibility("hidden"))) GuidHash {
+struct DATAGRAPH_HIDDEN GuidHash {
     std::size_t operator()(const GUID& id) const noexcept {
         std::uint64_t low;
         std::uint64_t high;
@@ -54,7 +56,7 @@ struct __attribute__((visibility("hidden"))) GuidHash {
     }
 };
 
-template <typename Record> class __attribute__((visibility("hidden"))) RecordTable {
+template <typename Record> class DATAGRAPH_HIDDEN RecordTable {
     struct Slot {
         GUID id;
         Record* record; // null: the slot is free
@@ -174,17 +176,6 @@ public:
         Destroy(doomed); // last: a record's destructor may run host code that reads the table
     }
 
-    void Reserve(std::size_t records) {
-        std::size_t wanted = 16;
-        while (wanted * 3 < records * 4) {
-            wanted *= 2;
-        }
-        if (wanted > slots.size()) {
-            Rehash(wanted);
-        }
-        dense.reserve(records);
-    }
-
     /// Destroys every record, oldest first, and frees the slots.
     void Clear() noexcept {
         std::vector<Record*> doomed;
@@ -218,18 +209,19 @@ private:
 
     template <typename... Arguments>
     static Record* Make(RecordStorage storage, Arguments&&... arguments) {
-        void* memory = storage.within != nullptr ? storage.within
-                                                 : ::operator new(sizeof(Record) + storage.room);
+        void* memory = storage.insideBlock != nullptr
+                           ? storage.insideBlock
+                           : ::operator new(sizeof(Record) + storage.spareBytes);
         Record* record;
         try {
             record = new (memory) Record(std::forward<Arguments>(arguments)...);
         } catch (...) {
-            if (storage.within == nullptr) {
+            if (storage.insideBlock == nullptr) {
                 ::operator delete(memory);
             }
             throw;
         }
-        record->inBlock = storage.within != nullptr;
+        record->inBlock = storage.insideBlock != nullptr;
         return record;
     }
 

@@ -7,6 +7,8 @@
 #include <datagraph/ITraversableGraph.h>
 #include <datagraph/ITraversalObserver.h>
 
+#include "Hidden.h"
+
 #include <kescoreplatform/KLog.h>
 
 #include <chrono>
@@ -58,7 +60,7 @@ template <typename Steps> void RunTraversal(Steps& steps, ITraversalObserver* ob
 }
 
 // Every question asked through ITraversableGraph, so that it works over any host graph.
-class InterfaceSteps {
+class DATAGRAPH_HIDDEN InterfaceSteps {
 public:
     InterfaceSteps(ITraversableGraph& graph, IdentifierList order, IdentifierSet members)
         : graph(graph)
@@ -86,6 +88,15 @@ public:
     /// Every linked input pin is visited, also after the first one without the mark.
     bool InputsAreReady(const GUID& nodeId);
     void MoveDataDownstream(const GUID& nodeId);
+
+    // The pins of the interface, for the moving rule.
+    IdentifierSet OutputPinsOf(const GUID& nodeId) const { return graph.GetOutputPins(nodeId); }
+
+    ITraversablePin& PinOf(const GUID& pinId) { return graph.GetTraversablePin(pinId); }
+
+    IdentifierSet DownstreamOf(const GUID& pinId) const { return graph.GetDownstreamPins(pinId); }
+
+    bool StillCurrent() const { return true; }
 
 private:
     ITraversableGraph& graph;
