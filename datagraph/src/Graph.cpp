@@ -1,5 +1,6 @@
 #include <datagraph/Graph.h>
 
+#include "Checks.h"
 #include "store/GraphStore.h"
 
 #include <stdexcept>
@@ -34,11 +35,11 @@ Graph::~Graph() {
 void Graph::Clear() {
     store->Clear();
 
-    GraphAssert(store->NodeCount() == 0, "All nodes should have already been removed.");
-    GraphAssert(store->PinCount() == 0,
+    CheckThat(store->NodeCount() == 0, "All nodes should have already been removed.");
+    CheckThat(store->PinCount() == 0,
                 "Pins should have all been removed when we removed the nodes.");
-    GraphAssert(store->Subgraphs().empty(), "All nodes should have already been removed.");
-    GraphAssert(store->LiveLinksIfMade() == nullptr || store->LiveLinksIfMade()->empty(),
+    CheckThat(store->Subgraphs().empty(), "All nodes should have already been removed.");
+    CheckThat(store->LiveLinksIfMade() == nullptr || store->LiveLinksIfMade()->empty(),
                 "All edges should have already been removed.");
 }
 
