@@ -45,7 +45,7 @@ bool GraphSteps::InputsAreReady(std::size_t i) {
         return Interface().InputsAreReady(i);
     }
     for (const GraphStore::PinRecord* pin : order[i]->InputPins()) {
-        if (pin->Upstream() != nullptr && !pin->Object().HasUpdatedData()) {
+        if (pin->Upstream() != nullptr && !pin->Object().Pin::HasUpdatedData()) {
             return false;
         }
     }
@@ -65,6 +65,10 @@ void GraphSteps::MoveDataDownstream(std::size_t i) {
     if (!RecordsAreCurrent() || !datagraph::MoveDataDownstream(*this, order[i])) {
         Interface().MoveDataDownstream(i);
     }
+}
+
+void RunTraversal(GraphSteps& steps, ITraversalObserver* observer) {
+    RunTraversal<GraphSteps>(steps, observer);
 }
 
 InterfaceSteps& GraphSteps::Interface() {

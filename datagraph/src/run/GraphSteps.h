@@ -14,6 +14,11 @@
 
 namespace datagraph {
 
+class GraphSteps;
+
+/// RunTraversal over a graph's own steps, instantiated beside them so that they inline.
+DATAGRAPH_HIDDEN void RunTraversal(GraphSteps& steps, ITraversalObserver* observer);
+
 class DATAGRAPH_HIDDEN GraphSteps {
 public:
     GraphSteps(Graph& graph, const GUID& executionSubgraph);
@@ -42,14 +47,27 @@ public:
     void Execute(std::size_t i, ITraversableNode& node);
     void MoveDataDownstream(std::size_t i);
 
-    // The pins of the records, for the moving rule.
+    // The pins of the records, for the moving rule. A record holds a Pin itself, so its calls
+    // need no virtual dispatch.
     using PinHandle = GraphStore::PinRecord*;
+
+    struct RecordPin {
+        datagraph::Pin& pin;
+
+        bool HasUpdatedData() const { return pin.Pin::HasUpdatedData(); }
+
+        std::shared_ptr<const IDataValue> GetData() const { return pin.Pin::GetData(); }
+
+        void SetData(std::shared_ptr<const IDataValue> value) {
+            pin.Pin::SetData(std::move(value));
+        }
+    };
 
     const GraphStore::PinList& OutputPinsOf(const GraphStore::NodeRecord* node) const {
         return node->OutputPins();
     }
 
-    datagraph::Pin& PinOf(PinHandle pin) const { return pin->Object(); }
+    RecordPin PinOf(PinHandle pin) const { return RecordPin{pin->Object()}; }
 
     const GraphStore::PinList& DownstreamOf(PinHandle pin) const { return pin->Downstream(); }
 

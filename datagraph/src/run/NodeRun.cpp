@@ -26,7 +26,8 @@ DataMap GatherInputs(const GraphStore::NodeRecord& node) {
     DataMap inputs;
     inputs.reserve(node.InputPins().size());
     for (const GraphStore::PinRecord* pin : node.InputPins()) {
-        if (std::shared_ptr<const IDataValue> value = pin->Object().GetData()) {
+        // A record holds a Pin itself: no virtual dispatch is needed.
+        if (std::shared_ptr<const IDataValue> value = pin->Object().Pin::GetData()) {
             inputs.emplace(pin->Id(), std::move(value));
         }
     }
@@ -47,7 +48,7 @@ void WriteOutputs(Graph& graph, const GraphStore::NodeRecord* node, const GUID& 
         }
         GraphStore::PinRecord* pin = node != nullptr ? FindOutputPin(store, *node, pinId) : nullptr;
         CheckThat(pin != nullptr, "Could not find the indicated output pin.");
-        pin->Object().SetData(value);
+        pin->Object().Pin::SetData(value);
     }
 }
 

@@ -36,7 +36,7 @@ DATAGRAPH_HIDDEN void RunNodeFunction(Graph& graph, std::shared_ptr<INodeFunctio
 template <typename Pins, typename NodeHandle>
 bool MoveDataDownstream(Pins& pins, const NodeHandle& node) {
     for (const auto& output : pins.OutputPinsOf(node)) {
-        auto& outputPin = pins.PinOf(output);
+        auto&& outputPin = pins.PinOf(output);
         if (!outputPin.HasUpdatedData()) {
             continue;
         }

@@ -25,7 +25,7 @@
 //  6. Once made, `liveLinks` holds exactly the links, those of one upstream pin in the order of
 //     its downstream list, and each linked pin's `upstreamLink` is its own entry there.
 //  7. A pin record that lives in a block lives in its owner's block, in a slot below the number
-//     of pins the node was made with, and no two pins share a slot.
+//     of pins the node was made with.
 //  8. Every subgraph in `subgraphs` has a non-empty list whose entries are in use, point back at
 //     that subgraph and are chained both ways from `first` to `last`.
 //  9. Every entry in use is owned by the node record of its node id (its `node` then points at
