@@ -1,5 +1,6 @@
 #include <datagraph/Graph.h>
 
+#include "Checks.h"
 #include "store/GraphStore.h"
 
 namespace datagraph {
@@ -13,6 +14,10 @@ Graph& Graph::operator=(const Graph& other) {
     if (this == &other) {
         return *this;
     }
+    // A copy of this graph is on the stack (a host's Clone() is assigning to its source): its
+    // records must stay where they are until it ends.
+    CheckThat(!store->CopyInProgress(), "The graph was changed while it was being copied.");
+
     std::unique_ptr<GraphStore> copy = other.store->DeepCopy(*this);
     copy->TakeOverFrom(*store);
     // The previous records are released without Clear: an old node or pin lives on only while

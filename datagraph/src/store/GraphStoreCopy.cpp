@@ -13,14 +13,26 @@ std::unique_ptr<GraphStore> GraphStore::DeepCopy(Graph& owner) const {
                   "The graph was changed while it was being copied.");
     };
 
+    ++copiesInProgress;
+
+    struct Done {
+        const GraphStore& source;
+
+        ~Done() { --source.copiesInProgress; }
+    } done{*this};
+
     auto copy = std::make_unique<GraphStore>(defaultExecutionSubgraphID);
     // Every node's function is cloned, then every pin's value, each in the order of the source's
     // tables: the copy of the record at one place of a table stands at the same place of the
     // copy's table, so the records' pointers, and at the end the tables' index by id, carry over
     // without hashing. As in the source, a node's pins live in one block with its record.
     std::vector<std::size_t> placeInBlock(pins.Size());
+    // Held while its function's Clone() runs, which may destroy the node: only the walk's check
+    // may look at the source after that.
+    std::shared_ptr<const Node> source;
     nodes.ForEach([&](const NodeRecord& sourceNode) {
-        auto node = std::make_shared<Node>(owner, *sourceNode.node);
+        source = sourceNode.node;
+        auto node = std::make_shared<Node>(owner, *source);
         checkUnchanged();
         std::size_t k = 0;
         for (const auto* pinList : {&sourceNode.inputPins, &sourceNode.outputPins}) {
@@ -36,8 +48,10 @@ std::unique_ptr<GraphStore> GraphStore::DeepCopy(Graph& owner) const {
     });
     pins.ForEach([&](const PinRecord& sourcePin) {
         NodeRecord& pinOwner = copy->nodes.At(sourcePin.owner->place);
+        // The side is passed by value: the value's Clone() may destroy the source pin.
+        const bool isOutput = sourcePin.isOutput;
         copy->pins.AppendUnindexed(PinSlot(pinOwner, placeInBlock[sourcePin.place]), sourcePin.pin,
-                                   pinOwner, sourcePin.isOutput);
+                                   pinOwner, isOutput);
         checkUnchanged();
     });
     auto copyOf = [&copy](const PinRecord* source) { return &copy->pins.At(source->place); };
