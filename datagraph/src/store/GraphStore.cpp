@@ -37,30 +37,43 @@ GraphStore::NodeRecord& GraphStore::AddNodeRecord(const GUID& nodeId, std::size_
     return *node;
 }
 
-// Each pin's insertion doubles as the check that its id is free; a clash takes back everything
-// inserted before it, so a refused node leaves the store exactly as it was.
+// Each pin's insertion doubles as the check that its id is free. Until the node is complete,
+// every way out (a clash, or an allocation that fails) takes back everything inserted before it,
+// so a refused node leaves the store exactly as it was.
 bool GraphStore::TryAddNode(const GUID& nodeId, std::shared_ptr<Node> node,
                             const Schema& inputSchema, const Schema& outputSchema,
                             const GUID& executionSubgraph) {
     NodeRecord& record = AddNodeRecord(nodeId, inputSchema.size() + outputSchema.size());
+
+    struct Rollback {
+        GraphStore& store;
+        NodeRecord* record;
+
+        ~Rollback() {
+            if (record != nullptr) {
+                store.RemoveUnlinkedNode(*record);
+            }
+        }
+    } rollback{*this, &record};
+
     record.node = std::move(node);
     record.inputPins.reserve(inputSchema.size());
     record.outputPins.reserve(outputSchema.size());
-    bool pinIdsAreFree = true;
     std::size_t k = 0;
     for (const auto& [pinId, dataType] : inputSchema) {
-        pinIdsAreFree =
-            pinIdsAreFree && TryAddPinIn(record, pinId, dataType, false, PinSlot(record, k++));
+        if (!TryAddPinIn(record, pinId, dataType, false, PinSlot(record, k++))) {
+            return false;
+        }
     }
     for (const auto& [pinId, dataType] : outputSchema) {
-        pinIdsAreFree =
-            pinIdsAreFree && TryAddPinIn(record, pinId, dataType, true, PinSlot(record, k++));
+        if (!TryAddPinIn(record, pinId, dataType, true, PinSlot(record, k++))) {
+            return false;
+        }
     }
-    if (!pinIdsAreFree) {
-        RemoveUnlinkedNode(record);
-        return false;
-    }
+    AddSubgraphEntryFor(nodeId, &record, executionSubgraph);
+    rollback.record = nullptr;
 
+    // Nothing below allocates: entries filed under the id before the node existed become its own.
     auto absent = subgraphEntriesOfAbsentNodes.find(nodeId);
     if (absent != subgraphEntriesOfAbsentNodes.end()) {
         record.furtherEntries = std::move(absent->second);
@@ -69,7 +82,6 @@ bool GraphStore::TryAddNode(const GUID& nodeId, std::shared_ptr<Node> node,
             entry->node = &record;
         }
     }
-    AddSubgraphEntryFor(nodeId, &record, executionSubgraph);
     return true;
 }
 
@@ -284,6 +296,7 @@ void GraphStore::RefillLiveLinks(LinkTable& table) const {
 
 void GraphStore::TakeOverFrom(GraphStore& replaced) {
     structureVersion = replaced.structureVersion + 1;
+    holdingUbernodes = replaced.holdingUbernodes;
     if (replaced.liveLinks) {
         RefillLiveLinks(*replaced.liveLinks);
         liveLinks = std::move(replaced.liveLinks);
