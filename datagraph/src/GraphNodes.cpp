@@ -3,12 +3,19 @@
 #include "Checks.h"
 #include "store/GraphStore.h"
 
+#include <datagraph/UbernodeNodeFunction.h>
+
+#include <unordered_set>
+#include <vector>
+
 namespace datagraph {
 
 void Graph::CreateNode(std::shared_ptr<INodeFunction> function, const GUID& executionSubgraph) {
     CheckThat(function != nullptr, "Node function cannot be null");
     const GUID nodeId = function->GetId();
     CheckThat(!HasNode(nodeId), "GUID is already assigned to an existing node.");
+    CheckThat(!PrivateHelper_WouldContainItself(*function),
+              "An ubernode cannot be a node of its own inner graph, nor of a graph nested in it.");
     const Schema inputSchema = function->GetInputSchema();
     const Schema outputSchema = function->GetOutputSchema();
     auto node = std::make_shared<Node>(*this, std::move(function));
@@ -18,6 +25,36 @@ void Graph::CreateNode(std::shared_ptr<INodeFunction> function, const GUID& exec
     // The store's insertion of each pin doubles as the check that its id is free.
     CheckThat(store->TryAddNode(nodeId, std::move(node), inputSchema, outputSchema, subgraph),
               "Requested pin id is already being used by another pin.");
+}
+
+// Whether `function` is an ubernode whose inner graph is this graph or nests it at any depth.
+bool Graph::PrivateHelper_WouldContainItself(const INodeFunction& function) const {
+    if (store->HoldingUbernodes() == 0) { // this graph is nobody's inner graph
+        return false;
+    }
+    const auto* ubernode = dynamic_cast<const UbernodeNodeFunction*>(&function);
+    if (ubernode == nullptr) {
+        return false;
+    }
+    std::vector<const Graph*> pending{ubernode->GetGraph()};
+    std::unordered_set<const Graph*> seen;
+    while (!pending.empty()) {
+        const Graph* graph = pending.back();
+        pending.pop_back();
+        if (graph == this) {
+            return true;
+        }
+        if (!seen.insert(graph).second) {
+            continue;
+        }
+        graph->store->ForEachNode([&pending](const GraphStore::NodeRecord& node) {
+            const INodeFunction& nodeFunction = *node.Function();
+            if (const auto* inner = dynamic_cast<const UbernodeNodeFunction*>(&nodeFunction)) {
+                pending.push_back(inner->GetGraph());
+            }
+        });
+    }
+    return false;
 }
 
 void Graph::CreateInputPin(const GUID& nodeId, const GUID& pinId, const std::type_info& dataType) {

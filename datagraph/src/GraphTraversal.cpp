@@ -5,6 +5,27 @@
 #include "run/GraphSteps.h"
 
 namespace datagraph {
+namespace {
+
+// Traversals of this thread now running, one inside the other through ubernodes.
+thread_local int nestedTraversals = 0;
+
+class NestedTraversalScope {
+public:
+    NestedTraversalScope() {
+        CheckThat(nestedTraversals < Graph::MaxNestedTraversals,
+                  "Traversals are nested too deeply: an ubernode runs more than "
+                  "Graph::MaxNestedTraversals graphs inside each other.");
+        ++nestedTraversals;
+    }
+
+    NestedTraversalScope(const NestedTraversalScope&) = delete;
+    NestedTraversalScope& operator=(const NestedTraversalScope&) = delete;
+
+    ~NestedTraversalScope() { --nestedTraversals; }
+};
+
+} // namespace
 
 void Graph::Traverse(const GUID& executionSubgraph) {
     PrivateHelper_Traverse(executionSubgraph, nullptr);
@@ -23,6 +44,7 @@ void Graph::PrivateHelper_Traverse(const GUID& executionSubgraph, ITraversalObse
               "Requested a Traverse within the Traverse of the graph.  This is often due to a "
               "node causing an extra workbook commit");
 
+    const NestedTraversalScope nesting;
     GraphSteps steps(*this, executionSubgraph);
     ScopedFlagSetter inProgress(
         true, false, [this](bool value) { GraphStore::Of(*this).SetTraversalInProgress(value); });

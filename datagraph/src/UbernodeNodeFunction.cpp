@@ -3,7 +3,7 @@
 #include <kescoreplatform/KString.h>
 
 #include "Checks.h"
-#include "GraphFields.h"
+#include "store/GraphStore.h"
 
 #include <utility>
 #include <vector>
@@ -83,7 +83,7 @@ UbernodeNodeFunction::UbernodeNodeFunction(std::shared_ptr<Graph> graph, const S
     , outputSchema(outputSchema)
     , id(id) {
     CheckThat(this->graph != nullptr, "Ubernode graph cannot be null");
-    ++this->graph->fields->holdingUbernodes;
+    GraphStore::Of(*this->graph).CountHoldingUbernode(+1);
 }
 
 UbernodeNodeFunction::UbernodeNodeFunction(const UbernodeNodeFunction& other)
@@ -94,11 +94,11 @@ UbernodeNodeFunction::UbernodeNodeFunction(const UbernodeNodeFunction& other)
     , inputSchema(other.inputSchema)
     , outputSchema(other.outputSchema)
     , id(other.id) {
-    ++graph->fields->holdingUbernodes;
+    GraphStore::Of(*graph).CountHoldingUbernode(+1);
 }
 
 UbernodeNodeFunction::~UbernodeNodeFunction() {
-    --graph->fields->holdingUbernodes;
+    GraphStore::Of(*graph).CountHoldingUbernode(-1);
     ReleaseInnerGraph(graph);
 }
 

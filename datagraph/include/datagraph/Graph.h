@@ -99,7 +99,14 @@ public:
     NodeToExecutionSubgraphMap GetNodeToExecutionSubgraphMap() const;
 
     // Running.
-    /// Refused with GraphException while this graph is already traversing.
+    /// How many traversals may run inside each other on one thread, through ubernodes whose inner
+    /// graphs hold further ubernodes: the traversal one level deeper is refused with
+    /// GraphException, which the enclosing traversal logs as its ubernode's failure. Safe on a
+    /// thread with a stack of 8 MiB.
+    static constexpr int MaxNestedTraversals = 1000;
+
+    /// Refused with GraphException while this graph is already traversing, and when it would run
+    /// inside MaxNestedTraversals others.
     void Traverse(const GUID& executionSubgraph) override;
     void Traverse() override;
     /// As Traverse(executionSubgraph), and tells `observer` what happened to every node.
@@ -123,6 +130,7 @@ private:
                                  const std::type_info& dataType, bool outputPin);
     void PrivateHelper_DestroyPin(const GUID& nodeId, GUID pinId, bool outputPin);
     void PrivateHelper_Traverse(const GUID& executionSubgraph, ITraversalObserver* observer);
+    bool PrivateHelper_WouldContainItself(const INodeFunction& function) const;
 
     std::unique_ptr<GraphStore> store;
 };

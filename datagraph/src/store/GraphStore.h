@@ -236,6 +236,16 @@ public:
 
     bool TraversalInProgress() const { return traversalInProgress; }
 
+    /// The UbernodeNodeFunction objects whose inner graph this is. Only such a graph can be
+    /// nested in another one, so while there are none no ubernode can make it contain itself.
+    std::size_t HoldingUbernodes() const { return holdingUbernodes; }
+
+    void CountHoldingUbernode(int change) { holdingUbernodes += change; }
+
+    /// Whether a DeepCopy of this store is under way: a host's Clone() may try to assign to the
+    /// graph it is being copied from, whose records must then stay where they are.
+    bool CopyInProgress() const { return copiesInProgress != 0; }
+
     void SetTraversalInProgress(bool inProgress) { traversalInProgress = inProgress; }
 
     /// A stamp no node record carries yet, for marking records during one walk.
@@ -346,6 +356,8 @@ private:
     // object stays put for the life of the graph.
     mutable std::unique_ptr<LinkTable> liveLinks;
     bool traversalInProgress = false;
+    mutable int copiesInProgress = 0;
+    std::size_t holdingUbernodes = 0;
     std::uint64_t structureVersion = 0;
     mutable std::uint32_t lastVisit = 0;
     // Hosts traverse again and again between structural edits; both are only used while
