@@ -1,4 +1,4 @@
-#include "RecordTable.h"
+#include "store/RecordTable.h"
 
 #include <gtest/gtest.h>
 

@@ -28,6 +28,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -40,20 +41,49 @@ struct RecordStorage {
     void* insideBlock = nullptr;
 };
 
-// One multiply-and-mix over the two halves of an identifier: a fraction of the cost of hashing
-// it byte by byte, and identifiers are random or sequential, never crafted against the table.
+// Identifiers come from documents a host loads, so they may have been chosen to collide. The hash
+// is keyed with random bits drawn once per process, and every bit of both halves of an id reaches
+// every bit of the result (two folded 64-by-64-bit multiplications), so that ids cannot be chosen
+// to collide without knowing the key; it still costs only a few multiplications per lookup.
 struct DATAGRAPH_HIDDEN GuidHash {
+    struct Key {
+        std::uint64_t low;
+        std::uint64_t high;
+        std::uint64_t mix;
+    };
+
+    /// Drawn from the operating system's entropy on first use.
+    static const Key& ProcessKey() {
+        static const Key key = [] {
+            std::random_device entropy;
+            auto draw = [&entropy] {
+                return static_cast<std::uint64_t>(entropy()) << 32 ^ entropy();
+            };
+            return Key{draw(), draw(), draw()};
+        }();
+        return key;
+    }
+
+    GuidHash()
+        : key(ProcessKey()) {}
+
     std::size_t operator()(const GUID& id) const noexcept {
         std::uint64_t low;
         std::uint64_t high;
         std::memcpy(&low, id.data, sizeof low);
         std::memcpy(&high, id.data + sizeof low, sizeof high);
-        std::uint64_t h = (low * 0x9E3779B97F4A7C15ULL) ^ (high + 0x632BE59BD9B4E019ULL);
-        h ^= h >> 32;
-        h *= 0xD6E8FEB86659FD93ULL;
-        h ^= h >> 32;
-        return static_cast<std::size_t>(h);
+        const std::uint64_t folded = Fold(low ^ key.low, high ^ key.high);
+        return static_cast<std::size_t>(Fold(folded ^ key.mix, 0x9E3779B97F4A7C15ULL));
     }
+
+private:
+    static std::uint64_t Fold(std::uint64_t a, std::uint64_t b) noexcept {
+        __extension__ using Wide = unsigned __int128;
+        const Wide product = static_cast<Wide>(a) * b;
+        return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
+    }
+
+    Key key;
 };
 
 template <typename Record> class DATAGRAPH_HIDDEN RecordTable {
@@ -233,7 +263,7 @@ private:
         }
     }
 
-    std::size_t Home(const GUID& id) const noexcept { return GuidHash()(id) & (slots.size() - 1); }
+    std::size_t Home(const GUID& id) const noexcept { return hash(id) & (slots.size() - 1); }
 
     std::size_t Next(std::size_t at) const noexcept { return (at + 1) & (slots.size() - 1); }
 
@@ -251,6 +281,7 @@ private:
         }
     }
 
+    GuidHash hash;
     std::vector<Slot> slots; // a power of two in size, at most three quarters in use
     std::vector<Record*> dense;
 };
