@@ -37,10 +37,10 @@ void Graph::Clear() {
 
     CheckThat(store->NodeCount() == 0, "All nodes should have already been removed.");
     CheckThat(store->PinCount() == 0,
-                "Pins should have all been removed when we removed the nodes.");
+              "Pins should have all been removed when we removed the nodes.");
     CheckThat(store->Subgraphs().empty(), "All nodes should have already been removed.");
     CheckThat(store->LiveLinksIfMade() == nullptr || store->LiveLinksIfMade()->empty(),
-                "All edges should have already been removed.");
+              "All edges should have already been removed.");
 }
 
 bool Graph::HasNode(const GUID& nodeId) const {
