@@ -14,6 +14,7 @@
 namespace datagraph {
 
 class Graph;
+class GraphStore;
 
 class DATAGRAPH_API Node : public ITraversableNode {
 public:
@@ -45,7 +46,7 @@ public:
     void SetDirty(bool dirty) override;
 
 private:
-    friend class Graph; // a graph's own traversal runs the function without asking the node
+    friend class GraphStore; // a graph's own traversal runs the function without asking the node
 
     std::shared_ptr<INodeFunction> function;
     bool dirty;
