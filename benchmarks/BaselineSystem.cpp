@@ -8,6 +8,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <boost/uuid/random_generator.hpp>
+
 #include <memory>
 
 namespace bench {
@@ -124,6 +126,53 @@ void RegisterBuildAndRun(const Workload& workload) {
     });
 }
 
+// What a host that keeps one generator per thread pays for an id.
+baseline::Uuid NewId() {
+    thread_local boost::uuids::random_generator_mt19937 generator;
+    return generator();
+}
+
+// The nodes made with their ids inside the timed part, as the library's host-id build does.
+void BuildWithNewIds(Graph& graph, const Shape& shape) {
+    std::vector<baseline::Uuid> ids(shape.nodeCount);
+    for (std::size_t node = 0; node < shape.nodeCount; ++node) {
+        std::vector<baseline::Uuid> inputs;
+        for (std::size_t input = 0; input < shape.upstream[node].size(); ++input) {
+            inputs.push_back(NewId());
+        }
+        ids[node] = NewId();
+        graph.AddNode(
+            std::make_unique<baseline::SumNode>(ids[node], std::move(inputs), NewId(), executions));
+    }
+    for (std::size_t node = 0; node < shape.nodeCount; ++node) {
+        for (std::size_t input = 0; input < shape.upstream[node].size(); ++input) {
+            graph.Link(ids[shape.upstream[node][input]], ids[node], input);
+        }
+    }
+}
+
+void RegisterHostCosts(const Workload& workload) {
+    const Workload* w = &workload;
+    RegisterMeasurement(workload, systems::baseline, measures::buildWithIds, [w] {
+        return [w](Stopwatch& watch) {
+            Graph graph;
+            watch.Start();
+            BuildWithNewIds(graph, w->shape);
+            watch.Stop();
+        };
+    });
+    RegisterMeasurement(workload, systems::baseline, measures::createIds, [w] {
+        return [w](Stopwatch& watch) {
+            NewId(); // the generator is made and seeded outside the timer
+            watch.Start();
+            for (std::size_t made = 0; made < w->shape.nodeCount; ++made) {
+                benchmark::DoNotOptimize(NewId());
+            }
+            watch.Stop();
+        };
+    });
+}
+
 void RegisterTeardown(const Workload& workload) {
     const Workload* w = &workload;
     RegisterMeasurement(workload, systems::baseline, measures::clear, [w] {
@@ -181,6 +230,7 @@ void CheckBaseline(const Workload& workload) {
 void RegisterBaseline(const Workload& workload) {
     RegisterBuildAndRun(workload);
     RegisterTeardown(workload);
+    RegisterHostCosts(workload);
 }
 
 } // namespace bench

@@ -6,6 +6,7 @@
 #include "Stopwatch.h"
 #include "Systems.h"
 
+#include <datagraph/Diagnostics.h>
 #include <datagraph/Graph.h>
 
 #include <benchmark/benchmark.h>
@@ -14,6 +15,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <ostream>
+#include <streambuf>
 #include <unordered_map>
 
 namespace bench {
@@ -286,6 +289,86 @@ void RegisterBuildAndRun(const Workload& workload,
     });
 }
 
+// As a host builds: each node function made with its ids from CreateGUID, inside the timed part.
+void BuildWithNewIds(datagraph::Graph& graph, const Shape& shape) {
+    std::vector<GUID> outputs(shape.nodeCount);
+    std::vector<std::vector<GUID>> inputs(shape.nodeCount);
+    for (std::size_t node = 0; node < shape.nodeCount; ++node) {
+        for (std::size_t input = 0; input < shape.upstream[node].size(); ++input) {
+            inputs[node].push_back(datagraph::CreateGUID());
+        }
+        outputs[node] = datagraph::CreateGUID();
+        graph.CreateNode(
+            std::make_shared<SumFunction>(datagraph::CreateGUID(), inputs[node], outputs[node]),
+            datagraph::GetNullGUID());
+    }
+    for (std::size_t node = 0; node < shape.nodeCount; ++node) {
+        for (std::size_t input = 0; input < shape.upstream[node].size(); ++input) {
+            graph.LinkPins(outputs[shape.upstream[node][input]], inputs[node][input]);
+        }
+    }
+}
+
+// Takes the text and keeps none of it.
+class DiscardingBuffer : public std::streambuf {
+protected:
+    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+
+    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
+};
+
+void RegisterHostCosts(const Workload& workload,
+                       const std::shared_ptr<const Functions>& functions) {
+    const Workload* w = &workload;
+    RegisterMeasurement(workload, systems::ours, measures::buildWithIds, [w] {
+        return [w](Stopwatch& watch) {
+            datagraph::Graph graph(subgraph);
+            watch.Start();
+            BuildWithNewIds(graph, w->shape);
+            watch.Stop();
+        };
+    });
+    // One id per node, so that the figure per node is the figure per id.
+    RegisterMeasurement(workload, systems::ours, measures::createIds, [w] {
+        return [w](Stopwatch& watch) {
+            watch.Start();
+            GUID id;
+            for (std::size_t made = 0; made < w->shape.nodeCount; ++made) {
+                id = datagraph::CreateGUID();
+                benchmark::DoNotOptimize(id);
+            }
+            watch.Stop();
+        };
+    });
+    using Diagnose = void (*)(const datagraph::Graph&);
+    const std::pair<const char*, Diagnose> diagnostics[] = {
+        {measures::findCycle,
+         [](const datagraph::Graph& g) {
+             benchmark::DoNotOptimize(datagraph::FindCycle(g).nodes.size());
+         }},
+        {measures::checkGraph,
+         [](const datagraph::Graph& g) {
+             benchmark::DoNotOptimize(datagraph::CheckGraph(g).size());
+         }},
+        {measures::writeGraphviz,
+         [](const datagraph::Graph& g) {
+             DiscardingBuffer buffer;
+             std::ostream out(&buffer);
+             datagraph::WriteGraphviz(g, out);
+         }},
+    };
+    for (const auto& [what, diagnose] : diagnostics) {
+        RegisterMeasurement(workload, systems::ours, what, [w, functions, diagnose = diagnose] {
+            const auto graph = SharedRun(*w, *functions);
+            return [graph, diagnose](Stopwatch& watch) {
+                watch.Start();
+                diagnose(*graph);
+                watch.Stop();
+            };
+        });
+    }
+}
+
 void RegisterTeardown(const Workload& workload, const std::shared_ptr<const Functions>& functions) {
     const Workload* w = &workload;
     RegisterMeasurement(workload, systems::ours, measures::clear, [w, functions] {
@@ -361,6 +444,7 @@ void RegisterLibrary(const Workload& workload) {
     const auto functions = MakeFunctions(workload);
     RegisterBuildAndRun(workload, functions);
     RegisterTeardown(workload, functions);
+    RegisterHostCosts(workload, functions);
 }
 
 } // namespace bench

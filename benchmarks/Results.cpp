@@ -80,6 +80,7 @@ public:
             Row(what, "ns/node", {"<= 1x our build", Ratio(Get(systems::ours, what), ourBuild), 1});
         }
         MemoryRows();
+        HostCostRows();
     }
 
     int met = 0;
@@ -182,6 +183,28 @@ private:
         Line("Memory@3p2l", "B/node", Format(ours, "%.0f"),
              Format(normalised(Get(systems::baseline, measures::memory)), "%.0f"), "-", "-", "-",
              target.text, Format(target.ratio, "%.2fx"), Verdict(target));
+    }
+
+    // The build with every id made in the timed part, ours by CreateGUID and the baseline's by a
+    // generator it keeps per thread; the ids alone, per id; and the diagnostics, against a
+    // traversal of the same graph.
+    void HostCostRows() {
+        Row(measures::buildWithIds, "ns/node",
+            {"<= 2x baseline build", OursOverBaseline(measures::buildWithIds), 2});
+        const auto ids = Get(systems::ours, measures::createIds);
+        const Target idTarget{"<= 100 ns per id", Ratio(ids, 100.0), 1};
+        Line(measures::createIds, "ns/id", Format(ids),
+             Format(Get(systems::baseline, measures::createIds)),
+             Format(OursOverBaseline(measures::createIds), "%.2fx"), "-", "-", idTarget.text,
+             Format(idTarget.ratio, "%.2fx"), Verdict(idTarget));
+        const auto traverse = Get(systems::ours, measures::traverse);
+        for (const char* what :
+             {measures::findCycle, measures::checkGraph, measures::writeGraphviz}) {
+            const Target target{"<= 10x our traverse", Ratio(Get(systems::ours, what), traverse),
+                                10};
+            Line(what, "ns/node", Format(Get(systems::ours, what)), "-", "-", "-", "-", target.text,
+                 Format(target.ratio, "%.2fx"), Verdict(target));
+        }
     }
 
     std::ostream& out;

@@ -32,6 +32,15 @@ inline const char* const destroyEach = "DestroyEachNode";
 inline const char* const memory = "Memory";
 } // namespace measures
 
+// What a host pays besides: ids made inside the timed build, the ids alone, the diagnostics.
+namespace measures {
+inline const char* const buildWithIds = "BuildWithIds";
+inline const char* const createIds = "CreateGUID";
+inline const char* const findCycle = "FindCycle";
+inline const char* const checkGraph = "CheckGraph";
+inline const char* const writeGraphviz = "WriteGraphviz";
+} // namespace measures
+
 /// Registers a graph, in the order the table lists graphs.
 void RecordGraph(const Shape& shape);
 

@@ -2,14 +2,18 @@
 // form's description: white space before and between characters is skipped, two hexadecimal
 // digits (either case) per byte, a hyphen after bytes 3, 5, 7 and 9, nothing read past the 32nd
 // digit, and the null GUID for anything else. Whatever parses must print as 36 lower-case
-// characters and parse back to itself.
+// characters and parse back to itself. Both text functions must also give exactly what the
+// string-stream versions they replace give.
 
 #include <datagraph/Foundation.h>
+
+#include <boost/uuid/uuid_io.hpp>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -61,6 +65,13 @@ GUID ReferenceParse(const std::string& text) {
     return guid;
 }
 
+GUID StreamParse(const std::string& text) {
+    std::stringstream stream(text);
+    GUID guid = datagraph::GetNullGUID();
+    stream >> guid;
+    return stream.fail() ? datagraph::GetNullGUID() : guid;
+}
+
 bool IsCanonical(const std::string& text) {
     if (text.size() != 36) {
         return false;
@@ -82,6 +93,9 @@ bool IsCanonical(const std::string& text) {
 
 void CheckRoundTrip(const GUID& guid, const std::string& origin) {
     const std::string printed = datagraph::GUIDToString(guid);
+    if (printed != boost::uuids::to_string(guid)) {
+        Fail("GUIDToString disagrees with the stream library's text form", origin);
+    }
     if (!IsCanonical(printed)) {
         Fail("GUIDToString does not give the 8-4-4-4-12 lower-case form", origin);
     }
@@ -106,6 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const GUID parsed = datagraph::GUIDFromString(text);
     if (parsed != ReferenceParse(text)) {
         Fail("GUIDFromString disagrees with the described text form", text);
+    }
+    if (parsed != StreamParse(text)) {
+        Fail("GUIDFromString disagrees with the string-stream parser", text);
     }
     CheckRoundTrip(parsed, text);
     if (size >= 16) {

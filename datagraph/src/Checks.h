@@ -1,6 +1,7 @@
 #pragma once
 
-// Checks on hot paths: the message text is only built when the check fails.
+// The library's one spelling of a check. The message text is only built when the check fails,
+// which matters on hot paths; a check without a message passes an empty text.
 
 #include <datagraph/Foundation.h>
 

@@ -1,6 +1,7 @@
 #include <datagraph/Graph.h>
 
-#include "GraphFields.h"
+#include "Checks.h"
+#include "store/GraphStore.h"
 
 #include <stdexcept>
 
@@ -12,7 +13,7 @@ namespace {
     throw std::out_of_range("invalid unordered_map<K, T> key");
 }
 
-template <typename Record> Record& Found(Record* record) {
+template <typename Record> Record& OrThrowInvalidKey(Record* record) {
     if (record == nullptr) {
         ThrowInvalidKey();
     }
@@ -22,7 +23,7 @@ template <typename Record> Record& Found(Record* record) {
 } // namespace
 
 Graph::Graph(const GUID& defaultExecutionSubgraphID)
-    : fields(std::make_unique<Fields>(defaultExecutionSubgraphID)) {}
+    : store(std::make_unique<GraphStore>(defaultExecutionSubgraphID)) {}
 
 Graph::~Graph() {
     try {
@@ -32,48 +33,30 @@ Graph::~Graph() {
 }
 
 void Graph::Clear() {
-    Fields& f = *fields;
-    if (f.subgraphEntriesOfAbsentNodes.empty()) { // every entry names a node
-        f.subgraphs.clear();
-    } else {
-        f.nodes.ForEach([&f](Fields::NodeRecord& node) { f.UnlinkSubgraphEntries(node); });
-    }
-    {
-        // The graph is empty and consistent before any host destructor runs.
-        RecordTable<Fields::NodeRecord> doomedNodes;
-        RecordTable<Fields::PinRecord> doomedPins;
-        doomedNodes.Swap(f.nodes);
-        doomedPins.Swap(f.pins);
-        f.oddLinks = 0;
-        if (f.liveLinks) {
-            f.liveLinks->clear();
-        }
-        ++f.structureVersion;
-        doomedPins.Clear();
-        doomedNodes.Clear();
-    }
+    store->Clear();
 
-    GraphAssert(f.nodes.Empty(), "All nodes should have already been removed.");
-    GraphAssert(f.pins.Empty(), "Pins should have all been removed when we removed the nodes.");
-    GraphAssert(f.subgraphs.empty(), "All nodes should have already been removed.");
-    GraphAssert(!f.liveLinks || f.liveLinks->empty(),
-                "All edges should have already been removed.");
+    CheckThat(store->NodeCount() == 0, "All nodes should have already been removed.");
+    CheckThat(store->PinCount() == 0,
+              "Pins should have all been removed when we removed the nodes.");
+    CheckThat(store->Subgraphs().empty(), "All nodes should have already been removed.");
+    CheckThat(store->LiveLinksIfMade() == nullptr || store->LiveLinksIfMade()->empty(),
+              "All edges should have already been removed.");
 }
 
 bool Graph::HasNode(const GUID& nodeId) const {
-    return fields->nodes.Find(nodeId) != nullptr;
+    return store->FindNode(nodeId) != nullptr;
 }
 
 bool Graph::HasPin(const GUID& pinId) const {
-    return fields->pins.Find(pinId) != nullptr;
+    return store->FindPin(pinId) != nullptr;
 }
 
 const Node& Graph::GetConstNode(const GUID& nodeId) const {
-    return *Found(fields->FindNode(nodeId)).node;
+    return OrThrowInvalidKey(store->FindNode(nodeId)).Object();
 }
 
 Node& Graph::GetNode(const GUID& nodeId) {
-    return *Found(fields->FindNode(nodeId)).node;
+    return OrThrowInvalidKey(store->FindNode(nodeId)).Object();
 }
 
 ITraversableNode& Graph::GetTraversableNode(const GUID& nodeId) {
@@ -81,11 +64,11 @@ ITraversableNode& Graph::GetTraversableNode(const GUID& nodeId) {
 }
 
 const Pin& Graph::GetConstPin(const GUID& pinId) const {
-    return Found(fields->FindPin(pinId)).pin;
+    return OrThrowInvalidKey(store->FindPin(pinId)).Object();
 }
 
 Pin& Graph::GetPin(const GUID& pinId) {
-    return Found(fields->FindPin(pinId)).pin;
+    return OrThrowInvalidKey(store->FindPin(pinId)).Object();
 }
 
 ITraversablePin& Graph::GetTraversablePin(const GUID& pinId) {

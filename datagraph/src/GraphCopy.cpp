@@ -1,106 +1,28 @@
 #include <datagraph/Graph.h>
 
 #include "Checks.h"
-#include "GraphFields.h"
+#include "store/GraphStore.h"
 
 namespace datagraph {
-
-std::unique_ptr<Graph::Fields> Graph::Fields::DeepCopy(Graph& owner) const {
-    // A host's Clone() could edit the very graph being copied; the walk below stops at once if
-    // anything it walks has changed.
-    const std::uint64_t versionAtStart = structureVersion;
-    auto checkUnchanged = [&] {
-        CheckThat(structureVersion == versionAtStart,
-                  "The graph was changed while it was being copied.");
-    };
-
-    auto copy = std::make_unique<Fields>(defaultExecutionSubgraphID);
-    // Every node's function is cloned, then every pin's value, each in the order of the source's
-    // tables: the copy of the record at one place of a table stands at the same place of the
-    // copy's table, so the records' pointers, and at the end the tables' index by id, carry over
-    // without hashing. As in the source, a node's pins live in one block with its record.
-    std::vector<std::size_t> placeInBlock(pins.Size());
-    nodes.ForEach([&](const NodeRecord& sourceNode) {
-        auto node = std::make_shared<Node>(owner, *sourceNode.node);
-        checkUnchanged();
-        std::size_t k = 0;
-        for (const auto* pinList : {&sourceNode.inputPins, &sourceNode.outputPins}) {
-            for (const PinRecord* pin : *pinList) {
-                placeInBlock[pin->place] = k++;
-            }
-        }
-        NodeRecord& record =
-            copy->nodes.AppendUnindexed(RecordStorage{k * sizeof(PinRecord), nullptr});
-        record.id = sourceNode.id;
-        record.node = std::move(node);
-    });
-    pins.ForEach([&](const PinRecord& sourcePin) {
-        NodeRecord& pinOwner = copy->nodes.At(sourcePin.owner->place);
-        copy->pins.AppendUnindexed(PinRoom(pinOwner, placeInBlock[sourcePin.place]), sourcePin.pin,
-                                   pinOwner, sourcePin.isOutput);
-        checkUnchanged();
-    });
-    auto copyOf = [&copy](const PinRecord* source) { return &copy->pins.At(source->place); };
-    nodes.ForEach([&](const NodeRecord& sourceNode) {
-        NodeRecord& record = copy->nodes.At(sourceNode.place);
-        record.inputPins.reserve(sourceNode.inputPins.size());
-        for (const PinRecord* pin : sourceNode.inputPins) {
-            record.inputPins.push_back(copyOf(pin));
-        }
-        record.outputPins.reserve(sourceNode.outputPins.size());
-        for (const PinRecord* pin : sourceNode.outputPins) {
-            record.outputPins.push_back(copyOf(pin));
-        }
-    });
-
-    // Every pin's links are copied oldest first, and the subgraph table is walked in order and
-    // appended to, so every order carries over.
-    pins.ForEach([&](const PinRecord& sourceUpstream) {
-        if (sourceUpstream.downstream.empty()) {
-            return;
-        }
-        PinRecord& upstream = *copyOf(&sourceUpstream);
-        upstream.downstream.reserve(sourceUpstream.downstream.size());
-        for (const PinRecord* sourceDownstream : sourceUpstream.downstream) {
-            PinRecord& downstream = *copyOf(sourceDownstream);
-            downstream.upstream = &upstream;
-            ++downstream.owner->linksIn;
-            upstream.downstream.push_back(&downstream);
-        }
-    });
-    copy->oddLinks = oddLinks;
-    copy->nodes.IndexLike(nodes);
-    copy->pins.IndexLike(pins);
-    for (const auto& [subgraphId, subgraph] : subgraphs) {
-        for (const SubgraphEntry* entry = subgraph.first; entry != nullptr; entry = entry->next) {
-            NodeRecord* node =
-                entry->node != nullptr ? &copy->nodes.At(entry->node->place) : nullptr;
-            copy->AddSubgraphEntry(entry->nodeId, node, subgraphId);
-        }
-    }
-    return copy;
-}
 
 Graph::Graph(const Graph& other)
     : IEditableGraph(other)
     , ITraversableGraph(other)
-    , fields(other.fields->DeepCopy(*this)) {}
+    , store(other.store->DeepCopy(*this)) {}
 
 Graph& Graph::operator=(const Graph& other) {
     if (this == &other) {
         return *this;
     }
-    std::unique_ptr<Fields> copy = other.fields->DeepCopy(*this);
-    // A traversal running on this graph must see that its records are gone.
-    copy->structureVersion = fields->structureVersion + 1;
-    // A host may hold the link table this graph handed out: it stays the same object.
-    if (fields->liveLinks) {
-        copy->RefillLiveLinks(*fields->liveLinks);
-        copy->liveLinks = std::move(fields->liveLinks);
-    }
+    // A copy of this graph is on the stack (a host's Clone() is assigning to its source): its
+    // records must stay where they are until it ends.
+    CheckThat(!store->CopyInProgress(), "The graph was changed while it was being copied.");
+
+    std::unique_ptr<GraphStore> copy = other.store->DeepCopy(*this);
+    copy->TakeOverFrom(*store);
     // The previous records are released without Clear: an old node or pin lives on only while
     // somebody else holds it.
-    std::swap(fields, copy);
+    std::swap(store, copy);
     return *this;
 }
 

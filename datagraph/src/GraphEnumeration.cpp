@@ -1,6 +1,6 @@
 #include <datagraph/Graph.h>
 
-#include "GraphFields.h"
+#include "store/GraphStore.h"
 
 namespace datagraph {
 
@@ -17,33 +17,26 @@ IdentifierList Graph::FindNodes(std::function<bool(const INodeFunction&)> predic
 
 Graph::NodeMap Graph::GetNodes() const {
     NodeMap nodes;
-    nodes.reserve(fields->nodes.Size());
-    fields->nodes.ForEach(
-        [&nodes](const Fields::NodeRecord& node) { nodes.emplace(node.id, node.node); });
-    return nodes;
-}
-
-Graph::PinMap Graph::GetPins() const {
-    PinMap pins;
-    pins.reserve(fields->pins.Size());
-    fields->pins.ForEach([&pins](Fields::PinRecord& pin) {
-        // The graph owns its pins: these pointers share nothing.
-        pins.emplace(pin.pin.GetId(), std::shared_ptr<Pin>(std::shared_ptr<Pin>(), &pin.pin));
+    nodes.reserve(store->NodeCount());
+    store->ForEachNode([&nodes](const GraphStore::NodeRecord& node) {
+        nodes.emplace(node.Id(), node.SharedObject());
     });
-    return pins;
+    return nodes;
 }
 
 IdentifierSet Graph::GetNodesInArbitraryOrder() const {
     IdentifierSet nodeIds;
-    nodeIds.reserve(fields->nodes.Size());
-    fields->nodes.ForEach([&nodeIds](const Fields::NodeRecord& node) { nodeIds.insert(node.id); });
+    nodeIds.reserve(store->NodeCount());
+    store->ForEachNode(
+        [&nodeIds](const GraphStore::NodeRecord& node) { nodeIds.insert(node.Id()); });
     return nodeIds;
 }
 
 std::vector<const Pin*> Graph::GetAllPins() const {
     std::vector<const Pin*> allPins;
-    allPins.reserve(fields->pins.Size());
-    fields->pins.ForEach([&allPins](const Fields::PinRecord& pin) { allPins.push_back(&pin.pin); });
+    allPins.reserve(store->PinCount());
+    store->ForEachPin(
+        [&allPins](const GraphStore::PinRecord& pin) { allPins.push_back(&pin.Object()); });
     return allPins;
 }
 

@@ -1,20 +1,20 @@
 #include <datagraph/Graph.h>
 
-#include "GraphFields.h"
+#include "store/GraphStore.h"
 
 namespace datagraph {
 
 GUID Graph::GetDefaultExecutionSubgraphID() const {
-    return fields->defaultExecutionSubgraphID;
+    return store->DefaultExecutionSubgraph();
 }
 
 void Graph::AssignNodeToExecutionSubgraphs(const GUID& nodeId, const GUID& executionSubgraph) {
-    fields->AddSubgraphEntry(nodeId, fields->FindNode(nodeId), executionSubgraph);
+    store->AddSubgraphEntry(nodeId, executionSubgraph);
 }
 
 IdentifierSet Graph::GetExecutionSubgraphs() const {
     IdentifierSet subgraphs;
-    for (const auto& entry : fields->subgraphs) {
+    for (const auto& entry : store->Subgraphs()) {
         subgraphs.insert(entry.first);
     }
     return subgraphs;
@@ -22,20 +22,18 @@ IdentifierSet Graph::GetExecutionSubgraphs() const {
 
 IdentifierSet Graph::GetNodesInExecutionSubgraph(const GUID& executionSubgraph) const {
     IdentifierSet nodeIds;
-    auto subgraph = fields->subgraphs.find(executionSubgraph);
-    if (subgraph != fields->subgraphs.end()) {
-        for (auto* entry = subgraph->second.first; entry != nullptr; entry = entry->next) {
-            nodeIds.insert(entry->nodeId);
-        }
+    for (auto* entry = store->FirstEntryOf(executionSubgraph); entry != nullptr;
+         entry = entry->Next()) {
+        nodeIds.insert(entry->NodeId());
     }
     return nodeIds;
 }
 
 Graph::NodeToExecutionSubgraphMap Graph::GetNodeToExecutionSubgraphMap() const {
     NodeToExecutionSubgraphMap subgraphOfNode;
-    for (const auto& [subgraphId, subgraph] : fields->subgraphs) {
-        for (auto* entry = subgraph.first; entry != nullptr; entry = entry->next) {
-            subgraphOfNode.emplace(entry->nodeId, subgraphId); // keeps the first, smallest one
+    for (const auto& [subgraphId, subgraph] : store->Subgraphs()) {
+        for (const auto* entry = subgraph.first; entry != nullptr; entry = entry->Next()) {
+            subgraphOfNode.emplace(entry->NodeId(), subgraphId); // keeps the first, smallest one
         }
     }
     return subgraphOfNode;

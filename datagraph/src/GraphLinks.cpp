@@ -1,30 +1,42 @@
 #include <datagraph/Graph.h>
 
 #include "Checks.h"
-#include "GraphFields.h"
+#include "store/GraphStore.h"
 
 namespace datagraph {
+namespace {
+
+IdentifierSet PinIds(const GraphStore::PinList& pins) {
+    IdentifierSet ids;
+    ids.reserve(pins.size());
+    for (const GraphStore::PinRecord* pin : pins) {
+        ids.insert(pin->Id());
+    }
+    return ids;
+}
+
+} // namespace
 
 void Graph::LinkPins(const GUID& outputPinId, const GUID& inputPinId) {
-    Fields::PinRecord* upstream = fields->FindPin(outputPinId);
+    GraphStore::PinRecord* upstream = store->FindPin(outputPinId);
     CheckThat(upstream != nullptr, "Output pin does not exist.");
-    Fields::PinRecord* downstream = fields->FindPin(inputPinId);
+    GraphStore::PinRecord* downstream = store->FindPin(inputPinId);
     CheckThat(downstream != nullptr, "Input pin does not exist.");
-    if (downstream->upstream != nullptr) {
-        CheckThat(downstream->upstream == upstream,
+    if (downstream->Upstream() != nullptr) {
+        CheckThat(downstream->Upstream() == upstream,
                   "The input pin is already connected to a different upstream output pin.");
         return;
     }
 
-    fields->AddLink(*upstream, *downstream);
+    store->AddLink(*upstream, *downstream);
 }
 
 void Graph::UnlinkPins(const GUID& outputPinId, const GUID& inputPinId) {
-    Fields::PinRecord* downstream = fields->FindPin(inputPinId);
-    GraphAssert(downstream != nullptr && downstream->upstream != nullptr);
-    GraphAssert(downstream->upstream->pin.GetId() == outputPinId);
+    GraphStore::PinRecord* downstream = store->FindPin(inputPinId);
+    CheckThat(downstream != nullptr && downstream->Upstream() != nullptr, "");
+    CheckThat(downstream->Upstream()->Id() == outputPinId, "");
 
-    fields->RemoveUpstreamLink(*downstream);
+    store->RemoveUpstreamLink(*downstream);
 }
 
 // A link from the pin whose id is the null GUID stays: its upstream pin reads as "none".
@@ -37,24 +49,24 @@ void Graph::UnlinkInputPin(const GUID& inputPinId) {
 }
 
 GUID Graph::GetUpstreamPin(const GUID& inputPinId) const {
-    const Fields::PinRecord* pin = fields->FindPin(inputPinId);
-    return pin != nullptr && pin->upstream != nullptr ? pin->upstream->pin.GetId() : GetNullGUID();
+    const GraphStore::PinRecord* pin = store->FindPin(inputPinId);
+    return pin != nullptr && pin->Upstream() != nullptr ? pin->Upstream()->Id() : GetNullGUID();
 }
 
 bool Graph::HasUpstreamPin(const GUID& inputPinId) const {
-    const Fields::PinRecord* pin = fields->FindPin(inputPinId);
-    return pin != nullptr && pin->upstream != nullptr;
+    const GraphStore::PinRecord* pin = store->FindPin(inputPinId);
+    return pin != nullptr && pin->Upstream() != nullptr;
 }
 
 IdentifierSet Graph::GetDownstreamPins(const GUID& outputPinId) const {
-    const Fields::PinRecord* pin = fields->FindPin(outputPinId);
-    return pin != nullptr ? Fields::PinIds(pin->downstream) : IdentifierSet();
+    const GraphStore::PinRecord* pin = store->FindPin(outputPinId);
+    return pin != nullptr ? PinIds(pin->Downstream()) : IdentifierSet();
 }
 
 GUID Graph::GetOwningNode(const GUID& pinId) const {
-    const Fields::PinRecord* pin = fields->FindPin(pinId);
+    const GraphStore::PinRecord* pin = store->FindPin(pinId);
     CheckThat(pin != nullptr, "Pin not associated with a node.");
-    return pin->owner->id;
+    return pin->Owner().Id();
 }
 
 IdentifierSet Graph::GetInputPins(const GUID& nodeId) const {
@@ -66,11 +78,11 @@ IdentifierSet Graph::GetOutputPins(const GUID& nodeId) const {
 }
 
 IdentifierSet Graph::PrivateHelper_GetPins(const GUID& nodeId, bool outputPins) const {
-    const Fields::NodeRecord* node = fields->FindNode(nodeId);
+    const GraphStore::NodeRecord* node = store->FindNode(nodeId);
     if (node == nullptr) {
         return IdentifierSet();
     }
-    return Fields::PinIds(outputPins ? node->outputPins : node->inputPins);
+    return PinIds(node->Pins(outputPins));
 }
 
 IdentifierSet Graph::GetInputNodes(const GUID& nodeId) const {
@@ -85,29 +97,29 @@ IdentifierSet Graph::GetOutputNodes(const GUID& nodeId) const {
 // has some only when a host linked it as the upstream end.
 IdentifierSet Graph::PrivateHelper_GetAttachedNodes(const GUID& nodeId, bool inputNodes) const {
     IdentifierSet attachedNodes;
-    const Fields::NodeRecord* node = fields->FindNode(nodeId);
+    const GraphStore::NodeRecord* node = store->FindNode(nodeId);
     if (node == nullptr) {
         return attachedNodes;
     }
-    for (const Fields::PinRecord* pin : inputNodes ? node->inputPins : node->outputPins) {
-        if (inputNodes && pin->upstream != nullptr) {
-            attachedNodes.insert(pin->upstream->owner->id);
+    for (const GraphStore::PinRecord* pin : node->Pins(!inputNodes)) {
+        if (inputNodes && pin->Upstream() != nullptr) {
+            attachedNodes.insert(pin->Upstream()->Owner().Id());
             continue;
         }
-        for (const Fields::PinRecord* downstream : pin->downstream) {
-            attachedNodes.insert(downstream->owner->id);
+        for (const GraphStore::PinRecord* downstream : pin->Downstream()) {
+            attachedNodes.insert(downstream->Owner().Id());
         }
     }
     return attachedNodes;
 }
 
 bool Graph::NodeIsUnconnected(const GUID& nodeId) const {
-    const Fields::NodeRecord* node = fields->FindNode(nodeId);
-    return node == nullptr || Fields::IsUnconnected(*node);
+    const GraphStore::NodeRecord* node = store->FindNode(nodeId);
+    return node == nullptr || node->IsUnconnected();
 }
 
 const std::multimap<GUID, GUID>& Graph::GetPinToPinEdges() const {
-    return fields->LiveLinks();
+    return store->LiveLinks();
 }
 
 } // namespace datagraph

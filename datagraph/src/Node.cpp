@@ -3,6 +3,7 @@
 #include <datagraph/Graph.h>
 
 #include "Checks.h"
+#include "run/NodeRun.h"
 
 namespace datagraph {
 
@@ -28,7 +29,7 @@ Node::Node(const Node& other) = default;
 Node::~Node() = default;
 
 GUID Node::GetId() const {
-    return function ? function->GetId() : GetNullGUID();
+    return function->GetId();
 }
 
 const INodeFunction& Node::GetNodeFunction() const {
@@ -60,33 +61,24 @@ IdentifierSet Node::GetOutputPins() const {
 }
 
 std::string Node::GetNodeName() {
-    return function ? function->GetName() : std::string();
+    return function->GetName();
 }
 
 std::string Node::GetNodeDescription() {
-    return function ? function->GetDescription() : std::string();
+    return function->GetDescription();
 }
 
 std::string Node::GetPinName(const GUID& pinId) {
-    return function ? function->GetInputOrOutputName(pinId) : std::string();
+    return function->GetInputOrOutputName(pinId);
 }
 
 std::string Node::GetPinDescription(const GUID& pinId) {
-    return function ? function->GetInputOrOutputDescription(pinId) : std::string();
+    return function->GetInputOrOutputDescription(pinId);
 }
 
 void Node::Execute() {
-    if (!function) {
-        return;
-    }
-    // The function may destroy this very node while it runs, so everything needed afterwards is
-    // held here rather than reached through the node.
-    const std::shared_ptr<INodeFunction> running = function;
-    Graph& owner = graph;
-    const GUID nodeId = running->GetId();
-
-    const DataMap outputs = running->Execute(owner.PrivateHelper_GatherInputs(nodeId));
-    owner.PrivateHelper_WriteOutputs(nodeId, outputs);
+    // The function may destroy this very node while it runs: the run holds what it needs.
+    RunNodeFunction(graph, function, nullptr);
 }
 
 } // namespace datagraph

@@ -5,6 +5,38 @@
 #include <utility>
 
 namespace datagraph {
+namespace {
+
+// A value's GetType() is host code, and may destroy the very pin that asked it (by destroying the
+// pin's node). Each SetData waiting on it is listed here, innermost first, so that a pin's
+// destructor can tell the waiting call that its pin is gone.
+struct PendingWrite {
+    const Pin* pin;
+    bool pinDestroyed;
+    PendingWrite* outer;
+};
+
+thread_local PendingWrite* pendingWrites = nullptr;
+
+class PendingWriteScope {
+public:
+    explicit PendingWriteScope(const Pin& pin)
+        : write{&pin, false, pendingWrites} {
+        pendingWrites = &write;
+    }
+
+    PendingWriteScope(const PendingWriteScope&) = delete;
+    PendingWriteScope& operator=(const PendingWriteScope&) = delete;
+
+    ~PendingWriteScope() { pendingWrites = write.outer; }
+
+    bool PinDestroyed() const { return write.pinDestroyed; }
+
+private:
+    PendingWrite write;
+};
+
+} // namespace
 
 Pin::Pin(const std::type_info& dataType, const GUID& id)
     : dataType(dataType)
@@ -21,7 +53,13 @@ Pin::Pin(const Pin& other)
     }
 }
 
-Pin::~Pin() = default;
+Pin::~Pin() {
+    for (PendingWrite* write = pendingWrites; write != nullptr; write = write->outer) {
+        if (write->pin == this) {
+            write->pinDestroyed = true;
+        }
+    }
+}
 
 GUID Pin::GetId() const {
     return id;
@@ -37,9 +75,16 @@ std::shared_ptr<const IDataValue> Pin::GetData() const {
 
 void Pin::SetData(std::shared_ptr<const IDataValue> value) {
     CheckThat(value != nullptr, "Data value cannot be null");
-    CheckThat(value->GetType() == dataType, "Data value has incorrect type");
+    {
+        PendingWriteScope scope(*this);
+        const std::type_info& expected = dataType;
+        const bool typeMatches = value->GetType() == expected;
+        CheckThat(!scope.PinDestroyed(), "The pin was destroyed while its new value was checked.");
+        CheckThat(typeMatches, "Data value has incorrect type");
+    }
 
-    data = std::move(value);
+    // The previous value dies last: its destructor is host code that may destroy this pin.
+    const std::shared_ptr<const IDataValue> previous = std::exchange(data, std::move(value));
     updatedData = true;
 }
 

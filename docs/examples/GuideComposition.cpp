@@ -29,5 +29,19 @@ int main() {
     outer.Traverse(); // runs source, then the ubernode, which traverses its inner graph once
     Check(ValueOn(outer, plusTwo->out) == 7.0, "4 + 3");
     // [ubernode]
+
+    // [nesting]
+    // An ubernode cannot become a node of its own inner graph, nor of any graph nested in it.
+    try {
+        inner->CreateNode(plusThree, datagraph::GetNullGUID());
+        Check(false, "an ubernode inside itself is refused");
+    } catch (const datagraph::GraphException&) {
+        Check(!inner->HasNode(plusThree->GetId()), "the refused node is not there");
+    }
+    // A clone has an inner graph of its own, which the host may edit through the clone.
+    auto clone = std::dynamic_pointer_cast<datagraph::UbernodeNodeFunction>(plusThree->Clone());
+    clone->GetGraph()->SetDirty(plusOne->GetId(), true);
+    Check(!inner->GetConstNode(plusOne->GetId()).GetDirty(), "the original is untouched");
+    // [nesting]
     return 0;
 }

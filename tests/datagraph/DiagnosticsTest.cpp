@@ -230,5 +230,57 @@ TEST_F(GraphvizTest, NestsAnUbernodesInnerGraphAndMarksUpdatedPins) {
     EXPECT_NE(picture.find(marked), std::string::npos);
 }
 
+// Graphs nested `depth` deep: each holds one ubernode whose inner graph is the next, the innermost
+// holds one node. The test keeps every graph, so that none is destroyed from inside another.
+std::vector<std::shared_ptr<Graph>> NestedGraphs(int depth) {
+    std::vector<std::shared_ptr<Graph>> graphs(static_cast<std::size_t>(depth) + 1);
+    graphs.back() = std::make_shared<Graph>(CreateGUID());
+    graphs.back()->CreateNode(Increment().function, GetNullGUID());
+    for (int level = depth - 1; level >= 0; --level) {
+        auto graph = std::make_shared<Graph>(CreateGUID());
+        graph->CreateNode(std::make_shared<UbernodeNodeFunction>(
+                              graphs[level + 1], Schema{}, Schema{}, "level", "", CreateGUID()),
+                          GetNullGUID());
+        graphs[level] = graph;
+    }
+    return graphs;
+}
+
+std::size_t PictureSize(int depth) {
+    std::vector<std::shared_ptr<Graph>> graphs = NestedGraphs(depth);
+    std::ostringstream out;
+    WriteGraphviz(*graphs.front(), out);
+    for (std::shared_ptr<Graph>& graph : graphs) {
+        graph.reset(); // outermost first, so that no destructor runs another
+    }
+    return out.str().size();
+}
+
+// Far deeper than the call stack could follow, and each level adds the same text.
+TEST(DeepNestingTest, DiagnosticsDrawAndCheckUbernodesNestedTwentyThousandDeep) {
+    const int depth = 20000;
+    std::vector<std::shared_ptr<Graph>> graphs = NestedGraphs(depth);
+    std::ostringstream out;
+    WriteGraphviz(*graphs.front(), out);
+    const std::string picture = out.str();
+    EXPECT_TRUE(FindCycle(*graphs.front()).nodes.empty());
+    EXPECT_EQ(CheckGraph(*graphs.front()).size(), 1u); // the outer ubernode has no link
+    for (std::shared_ptr<Graph>& graph : graphs) {
+        graph.reset();
+    }
+
+    std::size_t clusters = 0;
+    for (auto at = picture.find("subgraph cluster_"); at != std::string::npos;
+         at = picture.find("subgraph cluster_", at + 1)) {
+        ++clusters;
+    }
+    // Per level: the ubernode, its inner graph and the inner graph's subgraph; and the outer
+    // graph's subgraph.
+    EXPECT_EQ(clusters, 3u * depth + 1);
+    const std::size_t shallow = PictureSize(100);
+    const double perLevel = static_cast<double>(shallow - PictureSize(50)) / 50;
+    EXPECT_LT(static_cast<double>(picture.size()), shallow + 1.05 * perLevel * (depth - 100));
+}
+
 } // namespace
 } // namespace datagraph::test

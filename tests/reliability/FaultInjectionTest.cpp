@@ -173,7 +173,11 @@ void RunWithEveryCallFailing(const std::function<void(Scenario&)>& script) {
     {
         Scenario reference;
         FaultPlan::Disarm();
-        FaultPlan::Observe([&](long) { before.push_back(Digest(*reference.graph)); });
+        FaultPlan::Observe([&](long) {
+            // Host code may look at the graph whenever it is called: the store holds together.
+            EXPECT_EQ(FindStoreViolation(*reference.graph), "");
+            before.push_back(Digest(*reference.graph));
+        });
         script(reference);
         calls = FaultPlan::Calls();
         FaultPlan::Disarm();

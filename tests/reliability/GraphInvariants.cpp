@@ -1,5 +1,7 @@
 #include "GraphInvariants.h"
 
+#include "store/GraphStore.h"
+
 #include <set>
 
 namespace datagraph::reliability {
@@ -73,7 +75,19 @@ std::string CheckSubgraphs(const Graph& graph) {
 
 } // namespace
 
+std::string FindStoreViolation(const Graph& graph) {
+    try {
+        GraphStore::Of(graph).CheckConsistency();
+    } catch (const GraphException& e) {
+        return e.what();
+    }
+    return {};
+}
+
 std::string FindInvariantViolation(const Graph& graph) {
+    if (std::string violation = FindStoreViolation(graph); !violation.empty()) {
+        return violation;
+    }
     try {
         for (auto check : {CheckNodesAndPins, CheckLinks, CheckSubgraphs}) {
             std::string violation = check(graph);

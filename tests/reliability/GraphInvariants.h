@@ -11,7 +11,12 @@
 
 namespace datagraph::reliability {
 
-/// A description of the first invariant that does not hold, or an empty string.
+/// A description of the first invariant that does not hold, or an empty string. The graph's own
+/// store is asked first (FindStoreViolation).
 std::string FindInvariantViolation(const Graph& graph);
+
+/// The message of the graph store's own consistency check, naming the invariant it found broken,
+/// or an empty string. It costs about one walk over the records.
+std::string FindStoreViolation(const Graph& graph);
 
 } // namespace datagraph::reliability

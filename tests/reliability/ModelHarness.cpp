@@ -1,5 +1,6 @@
 #include "ModelHarness.h"
 
+#include "GraphInvariants.h"
 #include "HarnessChoices.h"
 
 #include <datagraph/Graph.h>
@@ -146,6 +147,12 @@ void ModelHarness::Step() {
         Clear(slot);
     } else {
         ResetGraph(slot);
+    }
+    for (const Graph* graph : Graphs()) {
+        const std::string violation = FindStoreViolation(*graph);
+        if (!violation.empty()) {
+            throw ModelMismatch(violation);
+        }
     }
     // Copying and assigning touch both graphs; other operations touch one, and the other graph
     // is compared again whenever an operation touches it (and at the end, by the caller).

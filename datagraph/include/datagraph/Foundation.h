@@ -2,7 +2,7 @@
 
 // Identifiers and the library's one failure type. A GUID names every graph execution subgraph,
 // node and pin; every refused request surfaces as a GraphException whose what() is the message.
-// The free functions keep no state and may be called from any thread.
+// The free functions may be called from any thread; CreateGUID keeps one generator per thread.
 
 #include <datagraph/Export.h>
 
@@ -21,11 +21,15 @@ using GUID = boost::uuids::uuid;
 using IdentifierSet = std::unordered_set<GUID, boost::hash<GUID>, std::equal_to<GUID>>;
 using IdentifierList = std::vector<GUID>;
 
-/// A new random (RFC 4122 version 4) identifier.
+/// A new random (RFC 4122 version 4) identifier: 122 bits from a generator kept per thread and
+/// seeded from the operating system's entropy on its thread's first call, and again in a forked
+/// child, so that a child never repeats its parent's identifiers. Throws
+/// boost::uuids::entropy_error when the system has no entropy to give.
 DATAGRAPH_API GUID CreateGUID();
 
-/// Parses the 8-4-4-4-12 text form, hexadecimal digits in either case; white space before and
-/// between the characters is skipped and whatever follows the 32nd digit is ignored. Text that
+/// Parses the 8-4-4-4-12 text form, hexadecimal digits in either case; white space (space, tab,
+/// line feed, vertical tab, form feed, carriage return) before and between the characters is
+/// skipped and whatever follows the 32nd digit is ignored. Text that
 /// does not parse gives the null GUID.
 DATAGRAPH_API GUID GUIDFromString(const std::string& text);
 

@@ -25,6 +25,8 @@
 
 namespace datagraph {
 
+class GraphStore;
+
 /// @brief A dataflow graph: nodes made from node functions, their typed pins, links from output
 /// pins to input pins, the values on the pins and the execution subgraphs that group nodes for a
 /// run.
@@ -103,7 +105,14 @@ public:
     NodeToExecutionSubgraphMap GetNodeToExecutionSubgraphMap() const;
 
     // Running.
-    /// Refused with GraphException while this graph is already traversing.
+    /// How many traversals may run inside each other on one thread, through ubernodes whose inner
+    /// graphs hold further ubernodes: the traversal one level deeper is refused with
+    /// GraphException, which the enclosing traversal logs as its ubernode's failure. Safe on a
+    /// thread with a stack of 8 MiB.
+    static constexpr int MaxNestedTraversals = 1000;
+
+    /// Refused with GraphException while this graph is already traversing, and when it would run
+    /// inside MaxNestedTraversals others.
     void Traverse(const GUID& executionSubgraph) override;
     void Traverse() override;
     /// As Traverse(executionSubgraph), and tells `observer` what happened to every node.
@@ -119,24 +128,19 @@ public:
     std::vector<const Pin*> GetAllPins() const;
 
 private:
-    friend class Node; // a node reads and writes its own pins through the records
-
-    struct Fields;
-
-    DataMap PrivateHelper_GatherInputs(const GUID& nodeId) const;
-    void PrivateHelper_WriteOutputs(const GUID& nodeId, const DataMap& outputs);
+    friend class GraphStore; // the records are reached from a graph only through the store
 
     Node& GetNode(const GUID& nodeId);
     Pin& GetPin(const GUID& pinId);
-    PinMap GetPins() const;
     IdentifierSet PrivateHelper_GetPins(const GUID& nodeId, bool outputPins) const;
     IdentifierSet PrivateHelper_GetAttachedNodes(const GUID& nodeId, bool inputNodes) const;
     void PrivateHelper_CreatePin(const GUID& nodeId, const GUID& pinId,
                                  const std::type_info& dataType, bool outputPin);
     void PrivateHelper_DestroyPin(const GUID& nodeId, GUID pinId, bool outputPin);
     void PrivateHelper_Traverse(const GUID& executionSubgraph, ITraversalObserver* observer);
+    bool PrivateHelper_WouldContainItself(const INodeFunction& function) const;
 
-    std::unique_ptr<Fields> fields;
+    std::unique_ptr<GraphStore> store;
 };
 
 /// A new empty graph, offered through its editing side; the object also offers

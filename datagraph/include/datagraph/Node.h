@@ -14,6 +14,7 @@
 namespace datagraph {
 
 class Graph;
+class GraphStore;
 
 /// @brief A node of a graph: it wraps a node function, from which it takes its identity, and
 /// keeps the host's dirty and disabled marks.
@@ -49,7 +50,7 @@ public:
     void SetDirty(bool dirty) override;
 
 private:
-    friend class Graph; // a graph's own traversal runs the function without asking the node
+    friend class GraphStore; // a graph's own traversal runs the function without asking the node
 
     std::shared_ptr<INodeFunction> function;
     bool dirty;

@@ -45,6 +45,9 @@ public:
 
     /// The inner graph, valid while this function (or another share of the graph) lives.
     const Graph* GetGraph() const;
+    /// The inner graph, for editing, e.g. that of a copied ubernode. Making this ubernode (or one
+    /// that nests it) a node of its own inner graph is refused by Graph::CreateNode.
+    Graph* GetGraph();
 
 private:
     std::string name;

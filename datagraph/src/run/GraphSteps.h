@@ -1,0 +1,90 @@
+#pragma once
+
+// The traversal loop's questions answered from a graph's own records, as they stood when the run
+// started. A node function may edit the graph while it runs; from the first such edit on, every
+// answer comes through the graph's interface instead, exactly as for any other graph.
+
+#include <datagraph/Graph.h>
+
+#include "Hidden.h"
+#include "run/TraversalLoop.h"
+#include "run/TraversalPlan.h"
+
+#include <optional>
+
+namespace datagraph {
+
+class GraphSteps;
+
+/// RunTraversal over a graph's own steps, instantiated beside them so that they inline.
+DATAGRAPH_HIDDEN void RunTraversal(GraphSteps& steps, ITraversalObserver* observer);
+
+class DATAGRAPH_HIDDEN GraphSteps {
+public:
+    GraphSteps(Graph& graph, const GUID& executionSubgraph);
+
+    std::size_t Count() const { return order.size(); }
+
+    const GUID& Id(std::size_t i) const { return ids[i]; }
+
+    bool IsMember(std::size_t i) const { return plan->roles[i] != TraversalRole::OutsideSubgraph; }
+
+    bool IsUnconnected(std::size_t i) {
+        return RecordsAreCurrent() ? plan->roles[i] == TraversalRole::Unconnected
+                                   : Interface().IsUnconnected(i);
+    }
+
+    bool InputsAreReady(std::size_t i);
+
+    IdentifierSet UnmarkedLinkedInputPins(std::size_t i) {
+        return Interface().UnmarkedLinkedInputPins(i);
+    }
+
+    ITraversableNode& Node(std::size_t i) {
+        return RecordsAreCurrent() ? order[i]->Object() : Interface().Node(i);
+    }
+
+    void Execute(std::size_t i, ITraversableNode& node);
+    void MoveDataDownstream(std::size_t i);
+
+    // The pins of the records, for the moving rule. A record holds a Pin itself, so its calls
+    // need no virtual dispatch.
+    using PinHandle = GraphStore::PinRecord*;
+
+    struct RecordPin {
+        datagraph::Pin& pin;
+
+        bool HasUpdatedData() const { return pin.Pin::HasUpdatedData(); }
+
+        std::shared_ptr<const IDataValue> GetData() const { return pin.Pin::GetData(); }
+
+        void SetData(std::shared_ptr<const IDataValue> value) {
+            pin.Pin::SetData(std::move(value));
+        }
+    };
+
+    const GraphStore::PinList& OutputPinsOf(const GraphStore::NodeRecord* node) const {
+        return node->OutputPins();
+    }
+
+    RecordPin PinOf(PinHandle pin) const { return RecordPin{pin->Object()}; }
+
+    const GraphStore::PinList& DownstreamOf(PinHandle pin) const { return pin->Downstream(); }
+
+    bool StillCurrent() const { return RecordsAreCurrent(); }
+
+private:
+    bool RecordsAreCurrent() const { return GraphStore::Of(graph).StructureVersion() == version; }
+
+    InterfaceSteps& Interface();
+
+    Graph& graph;
+    // Held for the whole run: a node function's edits replace the graph's cached plan, not this.
+    const std::shared_ptr<const GraphStore::TraversalPlan> plan;
+    const std::vector<const GraphStore::NodeRecord*>& order;
+    const IdentifierList& ids;
+    const std::uint64_t version;
+    std::optional<InterfaceSteps> fallback;
+};
+
+} // namespace datagraph

@@ -1,0 +1,289 @@
+#pragma once
+
+// The graph's records, owned and found by GUID.
+//
+// Identifiers are looked up on every edit and query, and a graph holds hundreds of thousands of
+// them, so a lookup's cost is its cache misses. A node-based hash table pays three or four per
+// lookup (bucket, the node before, the node, the next node to see where the bucket ends); this
+// table keeps each id beside its record pointer in one flat array probed linearly, so a lookup
+// costs one miss, and a lookup that fails never touches a record. The standard and Boost 1.74
+// offer no flat table; this one is small and does only what the graph needs.
+//
+// The records are also kept in a dense array, oldest first except where an erased record's place
+// went to the newest. Walks over every record go through it, which visits records about as they
+// lie in memory, and a record's place there lets a copy of the table find its counterpart without
+// hashing. A record keeps its place in a member `std::size_t place`, which the table maintains.
+//
+// A record may be made with room behind it, or inside such room of another record: a node and
+// the pins it is made with then lie in one block, which a traversal reads in one sweep. A record
+// says whether it lives in another's room in a member `bool inBlock`, also kept by the table;
+// the owner of the room must outlive the records in it.
+
+#include <datagraph/Foundation.h>
+
+#include "Hidden.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <random>
+#include <utility>
+#include <vector>
+
+namespace datagraph {
+
+/// Where a record is made: in memory of the table's own, with `spareBytes` behind the record, or
+/// at `insideBlock`, in the spare bytes that another record owns.
+struct RecordStorage {
+    std::size_t spareBytes = 0;
+    void* insideBlock = nullptr;
+};
+
+// Identifiers come from documents a host loads, so they may have been chosen to collide. The hash
+// is keyed with random bits drawn once per process, and every bit of both halves of an id reaches
+// every bit of the result (two folded 64-by-64-bit multiplications), so that ids cannot be chosen
+// to collide without knowing the key; it still costs only a few multiplications per lookup.
+struct DATAGRAPH_HIDDEN GuidHash {
+    struct Key {
+        std::uint64_t low;
+        std::uint64_t high;
+        std::uint64_t mix;
+    };
+
+    /// Drawn from the operating system's entropy on first use.
+    static const Key& ProcessKey() {
+        static const Key key = [] {
+            std::random_device entropy;
+            auto draw = [&entropy] {
+                return static_cast<std::uint64_t>(entropy()) << 32 ^ entropy();
+            };
+            return Key{draw(), draw(), draw()};
+        }();
+        return key;
+    }
+
+    GuidHash()
+        : key(ProcessKey()) {}
+
+    std::size_t operator()(const GUID& id) const noexcept {
+        std::uint64_t low;
+        std::uint64_t high;
+        std::memcpy(&low, id.data, sizeof low);
+        std::memcpy(&high, id.data + sizeof low, sizeof high);
+        const std::uint64_t folded = Fold(low ^ key.low, high ^ key.high);
+        return static_cast<std::size_t>(Fold(folded ^ key.mix, 0x9E3779B97F4A7C15ULL));
+    }
+
+private:
+    static std::uint64_t Fold(std::uint64_t a, std::uint64_t b) noexcept {
+        __extension__ using Wide = unsigned __int128;
+        const Wide product = static_cast<Wide>(a) * b;
+        return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
+    }
+
+    Key key;
+};
+
+template <typename Record> class DATAGRAPH_HIDDEN RecordTable {
+    struct Slot {
+        GUID id;
+        Record* record; // null: the slot is free
+    };
+
+public:
+    RecordTable() = default;
+    RecordTable(const RecordTable&) = delete;
+    RecordTable& operator=(const RecordTable&) = delete;
+
+    ~RecordTable() { Clear(); }
+
+    std::size_t Size() const noexcept { return dense.size(); }
+
+    bool Empty() const noexcept { return dense.empty(); }
+
+    /// The record at `place` (below Size()).
+    Record& At(std::size_t place) const noexcept { return *dense[place]; }
+
+    Record* Find(const GUID& id) const noexcept {
+        if (slots.empty()) {
+            return nullptr;
+        }
+        for (std::size_t at = Home(id);; at = Next(at)) {
+            const Slot& slot = slots[at];
+            if (slot.record == nullptr) {
+                return nullptr;
+            }
+            if (slot.id == id) {
+                return slot.record;
+            }
+        }
+    }
+
+    /// Makes a record for `id` from `arguments`, unless `id` already has one: then nothing is
+    /// made and null is returned. If making the record throws, the table is as it was.
+    template <typename... Arguments> Record* TryEmplace(const GUID& id, Arguments&&... arguments) {
+        return TryEmplaceIn(RecordStorage(), id, std::forward<Arguments>(arguments)...);
+    }
+
+    template <typename... Arguments>
+    Record* TryEmplaceIn(RecordStorage storage, const GUID& id, Arguments&&... arguments) {
+        // Grown first, so that one probe finds either the id or its slot, and nothing after the
+        // record is made can throw; a refused id leaves only spare room behind.
+        if ((dense.size() + 1) * 4 > slots.size() * 3) {
+            Rehash(slots.empty() ? 16 : slots.size() * 2);
+        }
+        GrowDense();
+        std::size_t at = Home(id);
+        for (; slots[at].record != nullptr; at = Next(at)) {
+            if (slots[at].id == id) {
+                return nullptr;
+            }
+        }
+        Record* record = Make(storage, std::forward<Arguments>(arguments)...);
+        record->place = dense.size();
+        dense.push_back(record);
+        slots[at] = Slot{id, record};
+        return record;
+    }
+
+    /// Makes a record from `arguments` at the end of the dense array, without an entry by id:
+    /// for building a copy of another table, which IndexLike then completes. Until then the record
+    /// is only reached through At; if making it throws, the table is as it was.
+    template <typename... Arguments>
+    Record& AppendUnindexed(RecordStorage storage, Arguments&&... arguments) {
+        GrowDense();
+        Record* record = Make(storage, std::forward<Arguments>(arguments)...);
+        record->place = dense.size();
+        dense.push_back(record);
+        return *record;
+    }
+
+    /// Gives every record the entry by id that the record at the same place of `other` has, in
+    /// the same slot: a copy's index costs one pass over the slots instead of a search per record.
+    /// Both tables must hold records of the same ids at the same places, none of them indexed here.
+    void IndexLike(const RecordTable& other) {
+        std::vector<Slot> copied(other.slots.size(), Slot{GUID(), nullptr});
+        for (std::size_t at = 0; at < copied.size(); ++at) {
+            if (const Record* source = other.slots[at].record) {
+                copied[at] = Slot{other.slots[at].id, dense[source->place]};
+            }
+        }
+        slots.swap(copied);
+    }
+
+    /// Destroys the record of `id`, if there is one.
+    void Erase(const GUID& id) noexcept {
+        if (slots.empty()) {
+            return;
+        }
+        std::size_t at = Home(id);
+        while (slots[at].record != nullptr && !(slots[at].id == id)) {
+            at = Next(at);
+        }
+        Record* doomed = slots[at].record;
+        if (doomed == nullptr) {
+            return;
+        }
+        // Linear probing needs no tombstones: later entries of the run that would be cut off from
+        // their home slot move back into the gap.
+        std::size_t gap = at;
+        for (std::size_t next = Next(gap); slots[next].record != nullptr; next = Next(next)) {
+            const std::size_t home = Home(slots[next].id);
+            const bool homeIsInGapToNext =
+                gap <= next ? (gap < home && home <= next) : (gap < home || home <= next);
+            if (!homeIsInGapToNext) {
+                slots[gap] = slots[next];
+                gap = next;
+            }
+        }
+        slots[gap].record = nullptr;
+        Record* last = dense.back();
+        dense[doomed->place] = last;
+        last->place = doomed->place;
+        dense.pop_back();
+        Destroy(doomed); // last: a record's destructor may run host code that reads the table
+    }
+
+    /// Destroys every record, oldest first, and frees the slots.
+    void Clear() noexcept {
+        std::vector<Record*> doomed;
+        doomed.swap(dense);
+        std::vector<Slot>().swap(slots);
+        for (Record* record : doomed) {
+            Destroy(record);
+        }
+    }
+
+    void Swap(RecordTable& other) noexcept {
+        slots.swap(other.slots);
+        dense.swap(other.dense);
+    }
+
+    /// Calls `visit` with every record, oldest first (see above); `visit` must not add or remove
+    /// records.
+    template <typename Visit> void ForEach(Visit&& visit) const {
+        for (Record* record : dense) {
+            visit(*record);
+        }
+    }
+
+private:
+    /// Room in the dense array for one more record, so that adding it cannot throw.
+    void GrowDense() {
+        if (dense.size() == dense.capacity()) {
+            dense.reserve(dense.empty() ? 16 : dense.size() * 2);
+        }
+    }
+
+    template <typename... Arguments>
+    static Record* Make(RecordStorage storage, Arguments&&... arguments) {
+        void* memory = storage.insideBlock != nullptr
+                           ? storage.insideBlock
+                           : ::operator new(sizeof(Record) + storage.spareBytes);
+        Record* record;
+        try {
+            record = new (memory) Record(std::forward<Arguments>(arguments)...);
+        } catch (...) {
+            if (storage.insideBlock == nullptr) {
+                ::operator delete(memory);
+            }
+            throw;
+        }
+        record->inBlock = storage.insideBlock != nullptr;
+        return record;
+    }
+
+    static void Destroy(Record* record) noexcept {
+        const bool ownMemory = !record->inBlock;
+        record->~Record();
+        if (ownMemory) {
+            ::operator delete(record);
+        }
+    }
+
+    std::size_t Home(const GUID& id) const noexcept { return hash(id) & (slots.size() - 1); }
+
+    std::size_t Next(std::size_t at) const noexcept { return (at + 1) & (slots.size() - 1); }
+
+    void Rehash(std::size_t slotCount) {
+        std::vector<Slot> old(slotCount, Slot{GUID(), nullptr});
+        old.swap(slots);
+        for (const Slot& slot : old) {
+            if (slot.record != nullptr) {
+                std::size_t at = Home(slot.id);
+                while (slots[at].record != nullptr) {
+                    at = Next(at);
+                }
+                slots[at] = slot;
+            }
+        }
+    }
+
+    GuidHash hash;
+    std::vector<Slot> slots; // a power of two in size, at most three quarters in use
+    std::vector<Record*> dense;
+};
+
+} // namespace datagraph
