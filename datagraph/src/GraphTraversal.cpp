@@ -40,7 +40,7 @@ void Graph::Traverse(const GUID& executionSubgraph, ITraversalObserver& observer
 }
 
 void Graph::Traverse(ITraversalObserver& observer) {
-    PrivateHelper_Traverse(fields->defaultExecutionSubgraphID, &observer);
+    PrivateHelper_Traverse(store->DefaultExecutionSubgraph(), &observer);
 }
 
 void Graph::PrivateHelper_Traverse(const GUID& executionSubgraph, ITraversalObserver* observer) {
