@@ -94,11 +94,16 @@ bool GraphStore::TryAddPin(NodeRecord& node, const GUID& pinId, const std::type_
 
 bool GraphStore::TryAddPinIn(NodeRecord& node, const GUID& pinId, const std::type_info& dataType,
                              bool outputPin, RecordStorage storage) {
+    // The node's list grows first, so that nothing after the record is made can throw.
+    PinList& sidePins = outputPin ? node.outputPins : node.inputPins;
+    if (sidePins.size() == sidePins.capacity()) {
+        sidePins.reserve(2 * sidePins.capacity());
+    }
     PinRecord* record = pins.TryEmplaceIn(storage, pinId, dataType, pinId, node, outputPin);
     if (record == nullptr) {
         return false;
     }
-    (outputPin ? node.outputPins : node.inputPins).push_back(record);
+    sidePins.push_back(record);
     ++structureVersion;
     return true;
 }
