@@ -2,6 +2,8 @@
 
 #include "DiagnosticsNames.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -14,36 +16,44 @@ namespace {
 using namespace diagnostics;
 
 using Link = std::pair<GUID, GUID>;
+using PinList = GraphStore::PinList;
 
 struct Step {
     std::size_t next;
     Link link;
 };
 
-// The links from an output pin to an input pin, by the place of their upstream node, each node's
-// in the link table's order, so that the search and the cycle it finds are the same for the same
-// graph. Nodes are numbered by their place in id order: every look-up during the search is an
-// array read.
+using NodeRecord = GraphStore::NodeRecord;
+using PinRecord = GraphStore::PinRecord;
+
+// The links from an output pin to an input pin, by the place of their upstream node in id order,
+// each node's in the order of the link table (by upstream pin id, then oldest first), so that the
+// search and the cycle it finds are the same for the same graph. Every look-up during the search
+// is an array read.
 class Successors {
 public:
-    explicit Successors(const GraphIndex& index)
-        : first(index.SortedNodes().size() + 1, 0) {
-        std::vector<std::pair<std::size_t, Step>> steps;
-        for (const auto& [upstream, downstream] : index.GetGraph().GetPinToPinEdges()) {
-            const auto from = index.OwnerPlaceOf(upstream);
-            const auto to = index.OwnerPlaceOf(downstream);
-            if (from && to && from->second == PinSide::Output && to->second == PinSide::Input) {
-                steps.push_back({from->first, {to->first, {upstream, downstream}}});
-                ++first[from->first + 1];
+    explicit Successors(const GraphIndex& index) {
+        const auto& nodes = index.SortedRecords();
+        IdTable places(nodes.size());
+        for (std::size_t place = 0; place < nodes.size(); ++place) {
+            places.Insert(nodes[place]->Id(), place);
+        }
+        first.reserve(nodes.size() + 1);
+        first.push_back(0);
+        std::vector<const PinRecord*> outputs;
+        for (const NodeRecord* node : nodes) {
+            outputs.assign(node->OutputPins().begin(), node->OutputPins().end());
+            SortById(outputs);
+            for (const PinRecord* upstream : outputs) {
+                for (const PinRecord* downstream : upstream->Downstream()) {
+                    if (!downstream->IsOutput()) {
+                        all.push_back(
+                            {static_cast<std::size_t>(*places.Find(downstream->Owner().Id())),
+                             {upstream->Id(), downstream->Id()}});
+                    }
+                }
             }
-        }
-        for (std::size_t place = 1; place < first.size(); ++place) {
-            first[place] += first[place - 1];
-        }
-        std::vector<std::size_t> filled(first.begin(), first.end() - 1);
-        all.resize(steps.size());
-        for (const auto& [from, step] : steps) {
-            all[filled[from]++] = step;
+            first.push_back(all.size());
         }
     }
 
@@ -65,7 +75,7 @@ public:
     explicit CycleSearch(const GraphIndex& index)
         : index(index)
         , successors(index)
-        , states(index.SortedNodes().size(), State::New) {}
+        , states(index.SortedRecords().size(), State::New) {}
 
     GraphCycle From(std::size_t start) {
         if (states[start] != State::New) {
@@ -108,7 +118,7 @@ private:
         }
         GraphCycle cycle;
         for (std::size_t at = first; at < path.size(); ++at) {
-            cycle.nodes.push_back(index.SortedNodes()[path[at].node]);
+            cycle.nodes.push_back(index.SortedRecords()[path[at].node]->Id());
             if (at > first) {
                 cycle.links.push_back(path[at].linkIn);
             }
@@ -136,7 +146,7 @@ bool HasTopologicalOrder(const Graph& graph) {
 
 GraphCycle FindCycleIn(const GraphIndex& index) {
     CycleSearch search(index);
-    for (std::size_t start = 0; start < index.SortedNodes().size(); ++start) {
+    for (std::size_t start = 0; start < index.SortedRecords().size(); ++start) {
         GraphCycle cycle = search.From(start);
         if (!cycle.nodes.empty()) {
             return cycle;
@@ -145,9 +155,9 @@ GraphCycle FindCycleIn(const GraphIndex& index) {
     return {};
 }
 
-void CheckCycle(const GraphIndex& index, std::vector<GraphProblem>& problems) {
-    const Graph& graph = index.GetGraph();
-    const GraphCycle cycle = HasTopologicalOrder(graph) ? GraphCycle() : FindCycleIn(index);
+void CheckCycle(const Graph& graph, std::vector<GraphProblem>& problems) {
+    const GraphCycle cycle =
+        HasTopologicalOrder(graph) ? GraphCycle() : FindCycleIn(GraphIndex(graph));
     if (cycle.nodes.empty()) {
         return;
     }
@@ -162,47 +172,61 @@ void CheckCycle(const GraphIndex& index, std::vector<GraphProblem>& problems) {
                             "account for all nodes.\" before any node runs"});
 }
 
-void CheckLinkSides(const GraphIndex& index, std::vector<GraphProblem>& problems) {
-    for (const auto& [upstream, downstream] : index.GetGraph().GetPinToPinEdges()) {
-        const std::optional<PinOwner> from = index.OwnerOf(upstream);
-        const std::optional<PinOwner> to = index.OwnerOf(downstream);
-        std::string fault;
-        if (!from || !to) {
-            fault = "names a pin that belongs to no node";
-        } else if (from->side != PinSide::Output) {
-            fault = "leaves an input pin";
-        } else if (to->side != PinSide::Input) {
-            fault = "ends on an output pin";
-        } else {
-            continue;
+// A link by its upstream pin and its place among that pin's links, which orders it as the link
+// table does.
+struct LinkAt {
+    const PinRecord* upstream;
+    std::size_t at;
+
+    const PinRecord& Downstream() const { return *upstream->Downstream()[at]; }
+};
+
+void SortByLinkTable(std::vector<LinkAt>& links) {
+    std::sort(links.begin(), links.end(), [](const LinkAt& left, const LinkAt& right) {
+        const GUID leftId = left.upstream->Id();
+        const GUID rightId = right.upstream->Id();
+        return leftId < rightId || (leftId == rightId && left.at < right.at);
+    });
+}
+
+// One walk over the pins in memory order finds the faulty links, which are few; only those are
+// sorted into the link table's order.
+void CheckLinks(const Graph& graph, std::vector<GraphProblem>& problems) {
+    std::vector<LinkAt> wrongSide;
+    std::vector<LinkAt> typesDiffer;
+    GraphStore::Of(graph).ForEachPin([&](const PinRecord& upstream) {
+        const PinList& downstream = upstream.Downstream();
+        for (std::size_t at = 0; at < downstream.size(); ++at) {
+            if (!upstream.IsOutput() || downstream[at]->IsOutput()) {
+                wrongSide.push_back({&upstream, at});
+            } else if (upstream.Object().GetDataType() != downstream[at]->Object().GetDataType()) {
+                typesDiffer.push_back({&upstream, at});
+            }
         }
+    });
+    SortByLinkTable(wrongSide);
+    SortByLinkTable(typesDiffer);
+    for (const LinkAt& link : wrongSide) {
+        const GUID upstream = link.upstream->Id();
+        const GUID downstream = link.Downstream().Id();
+        const char* fault =
+            !link.upstream->IsOutput() ? "leaves an input pin" : "ends on an output pin";
         problems.push_back({GraphProblemKind::LinkEndOnWrongSide,
                             {upstream, downstream},
-                            "The link " + QualifiedPinName(index, upstream) + " -> " +
-                                QualifiedPinName(index, downstream) + " " + fault +
+                            "The link " + QualifiedPinName(graph, upstream) + " -> " +
+                                QualifiedPinName(graph, downstream) + " " + fault +
                                 "; links run from an output pin to an input pin, and a traversal "
                                 "of this graph fails or runs its nodes out of order"});
     }
-}
-
-void CheckLinkTypes(const GraphIndex& index, std::vector<GraphProblem>& problems) {
-    const Graph& graph = index.GetGraph();
-    for (const auto& [upstream, downstream] : graph.GetPinToPinEdges()) {
-        const std::optional<PinOwner> fromOwner = index.OwnerOf(upstream);
-        const std::optional<PinOwner> toOwner = index.OwnerOf(downstream);
-        if (!fromOwner || !toOwner || fromOwner->side != PinSide::Output ||
-            toOwner->side != PinSide::Input) {
-            continue; // reported as a link on the wrong side
-        }
-        const std::type_info& from = graph.GetConstPin(upstream).GetDataType();
-        const std::type_info& to = graph.GetConstPin(downstream).GetDataType();
-        if (from == to) {
-            continue;
-        }
+    for (const LinkAt& link : typesDiffer) {
+        const GUID upstream = link.upstream->Id();
+        const GUID downstream = link.Downstream().Id();
+        const std::type_info& from = link.upstream->Object().GetDataType();
+        const std::type_info& to = link.Downstream().Object().GetDataType();
         problems.push_back({GraphProblemKind::LinkedPinTypesDiffer,
                             {upstream, downstream},
-                            "The link " + QualifiedPinName(index, upstream) + " -> " +
-                                QualifiedPinName(index, downstream) + " joins a pin of type " +
+                            "The link " + QualifiedPinName(graph, upstream) + " -> " +
+                                QualifiedPinName(graph, downstream) + " joins a pin of type " +
                                 TypeName(from) + " to one of type " + TypeName(to) +
                                 ": moving a value along it fails with \"Data value has "
                                 "incorrect type\", and the upstream node's step is logged and "
@@ -210,21 +234,19 @@ void CheckLinkTypes(const GraphIndex& index, std::vector<GraphProblem>& problems
     }
 }
 
-void CheckUnconnectedNodes(const GraphIndex& index, std::vector<GraphProblem>& problems) {
-    const Graph& graph = index.GetGraph();
-    for (const GUID& nodeId : index.SortedNodes()) {
-        bool unconnected = false;
-        try {
-            unconnected = graph.NodeIsUnconnected(nodeId);
-        } catch (const GraphException&) {
-            continue; // a link naming a pin without owner, reported with the links
+void CheckUnconnectedNodes(const Graph& graph, std::vector<GraphProblem>& problems) {
+    std::vector<const NodeRecord*> unconnected;
+    GraphStore::Of(graph).ForEachNode([&](const NodeRecord& node) {
+        if (node.IsUnconnected()) {
+            unconnected.push_back(&node);
         }
-        if (unconnected) {
-            problems.push_back(
-                {GraphProblemKind::NodeNeverRuns,
-                 {nodeId},
-                 "The node " + NodeName(graph, nodeId) + " has no link, so no traversal runs it"});
-        }
+    });
+    SortById(unconnected);
+    for (const NodeRecord* node : unconnected) {
+        problems.push_back(
+            {GraphProblemKind::NodeNeverRuns,
+             {node->Id()},
+             "The node " + NodeName(graph, node->Id()) + " has no link, so no traversal runs it"});
     }
 }
 
@@ -254,12 +276,10 @@ GraphCycle FindCycle(const Graph& graph) {
 }
 
 std::vector<GraphProblem> CheckGraph(const Graph& graph) {
-    const GraphIndex index(graph);
     std::vector<GraphProblem> problems;
-    CheckCycle(index, problems);
-    CheckLinkSides(index, problems);
-    CheckLinkTypes(index, problems);
-    CheckUnconnectedNodes(index, problems);
+    CheckCycle(graph, problems);
+    CheckLinks(graph, problems);
+    CheckUnconnectedNodes(graph, problems);
     CheckSubgraphEntries(graph, problems);
     return problems;
 }

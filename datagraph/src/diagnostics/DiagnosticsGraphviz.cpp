@@ -2,7 +2,7 @@
 
 #include <datagraph/UbernodeNodeFunction.h>
 
-#include "DiagnosticsNames.h"
+#include "DiagnosticsGraphvizBody.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -21,119 +21,17 @@ namespace {
 
 using namespace diagnostics;
 
-// Text inside an HTML-like label: markup characters become entities, line breaks become <BR/>
-// and other control characters, which Graphviz refuses, become '?'.
-std::string Html(const std::string& text) {
-    std::string escaped;
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            escaped += "&amp;";
-            break;
-        case '<':
-            escaped += "&lt;";
-            break;
-        case '>':
-            escaped += "&gt;";
-            break;
-        case '"':
-            escaped += "&quot;";
-            break;
-        case '\n':
-            escaped += "<BR/>";
-            break;
-        default:
-            escaped += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
-        }
-    }
-    return escaped;
-}
+using NodeRecord = GraphStore::NodeRecord;
+using PinRecord = GraphStore::PinRecord;
 
-// A DOT double-quoted string, whose label escapes (\n, \l, \N, ...) must not come from the text.
-std::string Quoted(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (c == '\n') {
-            quoted += "\\n";
-        } else {
-            quoted += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
-        }
-    }
-    return quoted + "\"";
-}
-
-std::string Hex(const GUID& id) {
-    std::string hex = GUIDToString(id);
-    hex.erase(std::remove(hex.begin(), hex.end(), '-'), hex.end());
-    return hex;
-}
-
-IdentifierList SortedByName(const GraphIndex& index, const IdentifierSet& pinIds) {
-    std::vector<std::pair<std::string, GUID>> named;
-    for (const GUID& pinId : pinIds) {
-        named.emplace_back(PinName(index, pinId), pinId);
-    }
-    std::sort(named.begin(), named.end());
-    IdentifierList sorted;
-    for (const auto& entry : named) {
-        sorted.push_back(entry.second);
-    }
-    return sorted;
-}
+// What a node's table and its links write of a node or a pin, worked out once.
+struct Text {
+    std::string name; // a node's in double quotes
+    std::string hex;
+};
 
 const char* const kMarkedFill = "#ffd966";
 const char* const kHeaderFill = "#dce6f2";
-
-// Nesting deeper than this is not indented further, so that the text grows linearly with depth.
-const std::size_t kDeepestIndent = 20;
-
-std::string Indent(std::size_t level) {
-    return std::string(2 * std::min(level, kDeepestIndent), ' ');
-}
-
-// What a graph's body draws, in order: the nodes outside any execution subgraph, then one cluster
-// per subgraph with the nodes it is home to; its links come last.
-struct Item {
-    enum class Kind { Node, OpenCluster, CloseCluster } kind;
-    GUID id;                       // the node, or the cluster's subgraph
-    IdentifierList otherSubgraphs; // of a node: the subgraphs it is filed under besides its home
-    std::size_t level;
-};
-
-std::vector<Item> PlanBody(const GraphIndex& index, std::size_t level) {
-    const Graph& graph = index.GetGraph();
-    std::unordered_map<GUID, IdentifierList, boost::hash<GUID>> subgraphsOfNode;
-    for (const GUID& subgraph : Sorted(graph.GetExecutionSubgraphs())) {
-        for (const GUID& nodeId : graph.GetNodesInExecutionSubgraph(subgraph)) {
-            if (graph.HasNode(nodeId)) {
-                subgraphsOfNode[nodeId].push_back(subgraph);
-            }
-        }
-    }
-    std::vector<Item> items;
-    std::map<GUID, IdentifierList> nodesOfCluster;
-    for (const GUID& nodeId : index.SortedNodes()) {
-        const auto home = subgraphsOfNode.find(nodeId);
-        if (home == subgraphsOfNode.end()) {
-            items.push_back({Item::Kind::Node, nodeId, {}, level});
-        } else {
-            nodesOfCluster[home->second.front()].push_back(nodeId);
-        }
-    }
-    for (const auto& [subgraph, nodeIds] : nodesOfCluster) {
-        items.push_back({Item::Kind::OpenCluster, subgraph, {}, level});
-        for (const GUID& nodeId : nodeIds) {
-            const IdentifierList& all = subgraphsOfNode[nodeId];
-            items.push_back(
-                {Item::Kind::Node, nodeId, IdentifierList(all.begin() + 1, all.end()), level + 1});
-        }
-        items.push_back({Item::Kind::CloseCluster, subgraph, {}, level});
-    }
-    return items;
-}
 
 // The walk keeps its own stack of the graphs being drawn, outermost first, instead of recursing
 // into each ubernode's inner graph, so that nesting of any depth is drawn.
@@ -178,6 +76,9 @@ private:
         // For an inner graph: the body that holds its ubernode, and the ubernode.
         const Body* outer = nullptr;
         GUID ubernode;
+        // Filled as the nodes' tables are written, for the links written after them.
+        std::unordered_map<const NodeRecord*, Text> nodeTexts;
+        std::unordered_map<const PinRecord*, Text> pinTexts;
     };
 
     void Open(const Graph& graph, std::size_t level, const Body* outer, const GUID& ubernode) {
@@ -190,7 +91,7 @@ private:
 
     // Ends the innermost body with its links and, for an inner graph, its ubernode's clusters.
     void Close() {
-        const Body& body = *bodies.back();
+        Body& body = *bodies.back();
         WriteLinks(body);
         if (body.outer != nullptr) {
             const std::size_t level = body.level - 2; // the ubernode's cluster
@@ -202,7 +103,7 @@ private:
         bodies.pop_back();
     }
 
-    void WriteItem(const Body& body, const Item& item) {
+    void WriteItem(Body& body, const Item& item) {
         const std::string indent = Indent(item.level);
         switch (item.kind) {
         case Item::Kind::OpenCluster:
@@ -232,20 +133,19 @@ private:
 
     // An ubernode whose inner graph is not being drawn already gets a cluster holding its table
     // and the inner graph, which the walk draws next.
-    void WriteNode(const Body& body, const Item& item) {
-        const Graph& graph = body.index.GetGraph();
-        const auto* ubernode = dynamic_cast<const UbernodeNodeFunction*>(
-            &graph.GetConstNode(item.id).GetNodeFunction());
+    void WriteNode(Body& body, const Item& item) {
+        const auto* ubernode =
+            dynamic_cast<const UbernodeNodeFunction*>(item.node->Function().get());
         const Graph* inner = ubernode ? ubernode->GetGraph() : nullptr;
         if (inner == nullptr || openGraphs.count(inner) != 0) {
-            WriteNodeTable(body, item.id, item.otherSubgraphs, item.level);
+            WriteNodeTable(body, *item.node, item.otherSubgraphs, item.level);
             return;
         }
         const std::string indent = Indent(item.level);
         out << indent << "subgraph cluster_" << clusterCount++ << " {\n"
             << indent << "  label=<<I>ubernode</I> " << Html(ubernode->GetName()) << ">;\n"
             << indent << "  style=\"rounded,dashed\";\n";
-        WriteNodeTable(body, item.id, item.otherSubgraphs, item.level + 1);
+        WriteNodeTable(body, *item.node, item.otherSubgraphs, item.level + 1);
         out << Indent(item.level + 1) << "subgraph cluster_" << clusterCount++ << " {\n"
             << Indent(item.level + 2) << "label=<inner graph>;\n";
         Open(*inner, item.level + 2, &body, item.id);
@@ -272,11 +172,11 @@ private:
         }
     }
 
-    void WriteNodeTable(const Body& body, const GUID& nodeId, const IdentifierList& otherSubgraphs,
+    void WriteNodeTable(Body& body, const NodeRecord& record, const IdentifierList& otherSubgraphs,
                         std::size_t level) {
         const Graph& graph = body.index.GetGraph();
-        const Node& node = graph.GetConstNode(nodeId);
-        const INodeFunction& function = node.GetNodeFunction();
+        const Node& node = record.Object();
+        const INodeFunction& function = *record.Function();
         std::string notes = Html(function.GetClassIdentifier());
         if (node.GetDirty()) {
             notes += " &#183; dirty";
@@ -287,34 +187,68 @@ private:
         for (const GUID& subgraph : otherSubgraphs) {
             notes += "<BR/>also in " + SubgraphTitle(graph, subgraph);
         }
-        const IdentifierList inputs = SortedByName(body.index, graph.GetInputPins(nodeId));
-        const IdentifierList outputs = SortedByName(body.index, graph.GetOutputPins(nodeId));
+        const std::string name = function.GetName();
+        const Text& text = body.nodeTexts[&record] = {"\"" + name + "\"", Hex(record.Id())};
+        const std::vector<const PinRecord*> inputs =
+            SortedByName(body, function, record.InputPins());
+        const std::vector<const PinRecord*> outputs =
+            SortedByName(body, function, record.OutputPins());
         const std::size_t rows = std::max(inputs.size(), outputs.size());
-        out << Indent(level) << body.prefix << "n" << Hex(nodeId)
+        out << Indent(level) << body.prefix << "n" << text.hex
             << " [tooltip=" << Quoted(function.GetDescription()) << ", label=<<TABLE BORDER=\"0\" "
             << "CELLBORDER=\"1\" CELLSPACING=\"0\" CELLPADDING=\"4\">"
             << "<TR><TD" << (rows > 0 ? " COLSPAN=\"2\"" : "") << " BGCOLOR=\"" << kHeaderFill
-            << "\"><B>" << Html(function.GetName()) << "</B><BR/><FONT POINT-SIZE=\"8\">" << notes
+            << "\"><B>" << Html(name) << "</B><BR/><FONT POINT-SIZE=\"8\">" << notes
             << "</FONT></TD></TR>";
         for (std::size_t row = 0; row < rows; ++row) {
-            out << "<TR>" << PinCell(body.index, inputs, row) << PinCell(body.index, outputs, row)
-                << "</TR>";
+            out << "<TR>" << PinCell(body, inputs, row) << PinCell(body, outputs, row) << "</TR>";
         }
         out << "</TABLE>>];\n";
     }
 
-    std::string PinCell(const GraphIndex& index, const IdentifierList& pins, std::size_t row) {
+    // The pins by name, then id, each one's text kept for the links.
+    static std::vector<const PinRecord*> SortedByName(Body& body, const INodeFunction& function,
+                                                      const GraphStore::PinList& pins) {
+        std::vector<std::pair<const std::string*, const PinRecord*>> named;
+        for (const PinRecord* pin : pins) {
+            const GUID pinId = pin->Id();
+            const Text& text = body.pinTexts[pin] = {PinNameOf(function, pinId), Hex(pinId)};
+            named.emplace_back(&text.name, pin);
+        }
+        std::sort(named.begin(), named.end(), [](const auto& left, const auto& right) {
+            return *left.first < *right.first ||
+                   (*left.first == *right.first && left.second->Id() < right.second->Id());
+        });
+        std::vector<const PinRecord*> sorted;
+        for (const auto& entry : named) {
+            sorted.push_back(entry.second);
+        }
+        return sorted;
+    }
+
+    // An ubernode borrows pin names from its inner graph, which may not know the pin.
+    static std::string PinNameOf(const INodeFunction& function, const GUID& pinId) {
+        try {
+            return function.GetInputOrOutputName(pinId);
+        } catch (const GraphException&) {
+            return GUIDToString(pinId);
+        }
+    }
+
+    std::string PinCell(const Body& body, const std::vector<const PinRecord*>& pins,
+                        std::size_t row) {
         if (row >= pins.size()) {
             return "<TD BORDER=\"0\"></TD>";
         }
-        const Pin& pin = index.GetGraph().GetConstPin(pins[row]);
+        const Pin& pin = pins[row]->Object();
+        const Text& text = body.pinTexts.at(pins[row]);
         const std::shared_ptr<const IDataValue> data = pin.GetData();
         std::string value = "<FONT COLOR=\"gray45\"><I>no value</I></FONT>";
         if (data) {
             value = options.describeValue ? Html(options.describeValue(*data)) : "holds a value";
         }
-        std::string name = Html(PinName(index, pin.GetId()));
-        std::string cell = "<TD PORT=\"p" + Hex(pin.GetId()) + "\" ALIGN=\"LEFT\"";
+        std::string name = Html(text.name);
+        std::string cell = "<TD PORT=\"p" + text.hex + "\" ALIGN=\"LEFT\"";
         if (pin.HasUpdatedData()) {
             cell += std::string(" BGCOLOR=\"") + kMarkedFill + "\"";
             name = "<B>" + name + "</B>";
@@ -332,32 +266,41 @@ private:
         return found->second;
     }
 
+    // In the order of the link table: by upstream pin id, each pin's links oldest first.
     void WriteLinks(const Body& body) {
-        const Graph& graph = body.index.GetGraph();
+        std::vector<const PinRecord*> upstreams;
+        body.index.Store().ForEachPin([&upstreams](const PinRecord& pin) {
+            if (!pin.Downstream().empty()) {
+                upstreams.push_back(&pin);
+            }
+        });
+        SortById(upstreams);
         const std::string indent = Indent(body.level);
         const std::string& prefix = body.prefix;
-        for (const auto& [upstream, downstream] : graph.GetPinToPinEdges()) {
-            const std::optional<PinOwner> from = body.index.OwnerOf(upstream);
-            const std::optional<PinOwner> to = body.index.OwnerOf(downstream);
-            if (!from || !to) {
-                continue; // nothing to attach it to
+        for (const PinRecord* upstream : upstreams) {
+            const Text& from = body.pinTexts.at(upstream);
+            const Text& fromNode = body.nodeTexts.at(&upstream->Owner());
+            const PinSide fromSide = upstream->IsOutput() ? PinSide::Output : PinSide::Input;
+            for (const PinRecord* downstream : upstream->Downstream()) {
+                const Text& to = body.pinTexts.at(downstream);
+                const Text& toNode = body.nodeTexts.at(&downstream->Owner());
+                const PinSide toSide = downstream->IsOutput() ? PinSide::Output : PinSide::Input;
+                const char* problem = nullptr;
+                if (fromSide != PinSide::Output || toSide != PinSide::Input) {
+                    problem = "wrong side";
+                } else if (upstream->Object().GetDataType() != downstream->Object().GetDataType()) {
+                    problem = "types differ";
+                }
+                out << indent << prefix << "n" << fromNode.hex << ":p" << from.hex << ":"
+                    << Compass(fromSide) << " -> " << prefix << "n" << toNode.hex << ":p" << to.hex
+                    << ":" << Compass(toSide) << " [tooltip="
+                    << Quoted(fromNode.name + "." + from.name + " -> " + toNode.name + "." +
+                              to.name);
+                if (problem != nullptr) {
+                    out << ", color=red, fontcolor=red, style=bold, label=<" << problem << ">";
+                }
+                out << "];\n";
             }
-            std::string problem;
-            if (from->side != PinSide::Output || to->side != PinSide::Input) {
-                problem = "wrong side";
-            } else if (graph.GetConstPin(upstream).GetDataType() !=
-                       graph.GetConstPin(downstream).GetDataType()) {
-                problem = "types differ";
-            }
-            out << indent << prefix << "n" << Hex(from->node) << ":p" << Hex(upstream) << ":"
-                << Compass(from->side) << " -> " << prefix << "n" << Hex(to->node) << ":p"
-                << Hex(downstream) << ":" << Compass(to->side) << " [tooltip="
-                << Quoted(QualifiedPinName(body.index, upstream) + " -> " +
-                          QualifiedPinName(body.index, downstream));
-            if (!problem.empty()) {
-                out << ", color=red, fontcolor=red, style=bold, label=<" << problem << ">";
-            }
-            out << "];\n";
         }
     }
 

@@ -51,58 +51,28 @@ std::size_t IdTable::Home(const GUID& id) const {
     return static_cast<std::size_t>(hash ^ (hash >> 29)) & mask;
 }
 
-namespace {
-
-// The topological order is kept by the graph, so it is the cheap way to every node id; a graph
-// without one (a cycle) is asked for its set of ids instead.
-IdentifierList SortedNodesOf(const Graph& graph) {
-    IdentifierList nodes;
-    try {
-        nodes = graph.GetNodesInTopologicalOrder();
-    } catch (const GraphException&) {
-        const IdentifierSet ids = graph.GetNodesInArbitraryOrder();
-        nodes.assign(ids.begin(), ids.end());
-    }
-    std::sort(nodes.begin(), nodes.end());
-    return nodes;
+GraphIndex::GraphIndex(const Graph& graph)
+    : graph(graph)
+    , store(GraphStore::Of(graph)) {
+    sorted.reserve(store.NodeCount());
+    store.ForEachNode([this](const GraphStore::NodeRecord& node) { sorted.push_back(&node); });
+    SortById(sorted);
 }
 
-std::size_t PinCount(const Graph& graph) {
-    return graph.GetAllPins().size();
+namespace {
+
+std::optional<PinOwner> OwnerIn(const GraphStore& store, const GUID& pinId) {
+    const GraphStore::PinRecord* pin = store.FindPin(pinId);
+    if (pin == nullptr) {
+        return std::nullopt;
+    }
+    return PinOwner{pin->Owner().Id(), pin->IsOutput() ? PinSide::Output : PinSide::Input};
 }
 
 } // namespace
 
-GraphIndex::GraphIndex(const Graph& graph)
-    : graph(graph)
-    , sortedNodes(SortedNodesOf(graph))
-    , owners(PinCount(graph)) {
-    for (std::size_t place = 0; place < sortedNodes.size(); ++place) {
-        const GUID& nodeId = sortedNodes[place];
-        for (const GUID& pinId : graph.GetInputPins(nodeId)) {
-            owners.Insert(pinId, 2 * place);
-        }
-        for (const GUID& pinId : graph.GetOutputPins(nodeId)) {
-            owners.Insert(pinId, 2 * place + 1);
-        }
-    }
-}
-
 std::optional<PinOwner> GraphIndex::OwnerOf(const GUID& pinId) const {
-    const auto owner = OwnerPlaceOf(pinId);
-    if (!owner) {
-        return std::nullopt;
-    }
-    return PinOwner{sortedNodes[owner->first], owner->second};
-}
-
-std::optional<std::pair<std::size_t, PinSide>> GraphIndex::OwnerPlaceOf(const GUID& pinId) const {
-    const std::optional<std::uint64_t> owner = owners.Find(pinId);
-    if (!owner) {
-        return std::nullopt;
-    }
-    return std::make_pair(static_cast<std::size_t>(*owner / 2),
-                          *owner % 2 != 0 ? PinSide::Output : PinSide::Input);
+    return OwnerIn(store, pinId);
 }
 
 std::string TypeName(const std::type_info& type) {
@@ -119,9 +89,8 @@ std::string NodeName(const Graph& graph, const GUID& nodeId) {
     return "\"" + graph.GetConstNode(nodeId).GetNodeFunction().GetName() + "\"";
 }
 
-std::string PinName(const GraphIndex& index, const GUID& pinId) {
-    const Graph& graph = index.GetGraph();
-    const std::optional<PinOwner> owner = index.OwnerOf(pinId);
+std::string PinName(const Graph& graph, const GUID& pinId) {
+    const std::optional<PinOwner> owner = OwnerIn(GraphStore::Of(graph), pinId);
     if (!owner) {
         return GUIDToString(pinId);
     }
@@ -133,12 +102,12 @@ std::string PinName(const GraphIndex& index, const GUID& pinId) {
     }
 }
 
-std::string QualifiedPinName(const GraphIndex& index, const GUID& pinId) {
-    const std::optional<PinOwner> owner = index.OwnerOf(pinId);
+std::string QualifiedPinName(const Graph& graph, const GUID& pinId) {
+    const std::optional<PinOwner> owner = OwnerIn(GraphStore::Of(graph), pinId);
     if (!owner) {
         return GUIDToString(pinId);
     }
-    return NodeName(index.GetGraph(), owner->node) + "." + PinName(index, pinId);
+    return NodeName(graph, owner->node) + "." + PinName(graph, pinId);
 }
 
 IdentifierList Sorted(const IdentifierSet& ids) {

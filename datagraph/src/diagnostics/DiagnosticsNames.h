@@ -5,6 +5,9 @@
 
 #include <datagraph/Graph.h>
 
+#include "store/GraphStore.h"
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -49,27 +52,32 @@ private:
     std::uint64_t key[2];
 };
 
-/// A graph's nodes in id order and the owner of each of its pins, gathered in one pass so that
-/// the walks over a graph take time linear in its nodes and links, however many there are.
+/// A graph's node records in id order, gathered from its store in one pass and sorted once, so
+/// that a walk over them visits the nodes in the order hosts see their ids.
 class GraphIndex {
 public:
     explicit GraphIndex(const Graph& graph);
 
     const Graph& GetGraph() const { return graph; }
 
-    const IdentifierList& SortedNodes() const { return sortedNodes; }
+    const GraphStore& Store() const { return store; }
+
+    const std::vector<const GraphStore::NodeRecord*>& SortedRecords() const { return sorted; }
 
     /// The owning node and side of a pin, or nothing for an id that no node of the graph owns.
     std::optional<PinOwner> OwnerOf(const GUID& pinId) const;
 
-    /// As OwnerOf, with the owner given by its place in SortedNodes().
-    std::optional<std::pair<std::size_t, PinSide>> OwnerPlaceOf(const GUID& pinId) const;
-
 private:
     const Graph& graph;
-    IdentifierList sortedNodes;
-    IdTable owners; // a pin's owner as its place times two, plus one for an output pin
+    const GraphStore& store;
+    std::vector<const GraphStore::NodeRecord*> sorted;
 };
+
+/// The records in id order.
+template <typename Record> void SortById(std::vector<const Record*>& records) {
+    std::sort(records.begin(), records.end(),
+              [](const Record* left, const Record* right) { return left->Id() < right->Id(); });
+}
 
 /// The demangled name of a type, as a person writes it.
 std::string TypeName(const std::type_info& type);
@@ -78,10 +86,10 @@ std::string TypeName(const std::type_info& type);
 std::string NodeName(const Graph& graph, const GUID& nodeId);
 
 /// The pin's name as its node function gives it, or its GUID when the function cannot say.
-std::string PinName(const GraphIndex& index, const GUID& pinId);
+std::string PinName(const Graph& graph, const GUID& pinId);
 
 /// NodeName.PinName of the owning node, or the GUID for a pin that no node owns.
-std::string QualifiedPinName(const GraphIndex& index, const GUID& pinId);
+std::string QualifiedPinName(const Graph& graph, const GUID& pinId);
 
 IdentifierList Sorted(const IdentifierSet& ids);
 
