@@ -25,8 +25,8 @@ int main() {
     // [quick start]
     Graph graph(CreateGUID());
     auto price = MakeInputCell<double>("price");
-    auto withTax = MakeFunctionNode("with tax", {"net"}, {"gross"},
-                                    [](double net) { return net * 1.2; });
+    auto withTax =
+        MakeFunctionNode("with tax", {"net"}, {"gross"}, [](double net) { return net * 1.2; });
     graph.CreateNode(price, GetNullGUID());
     graph.CreateNode(withTax, GetNullGUID());
     graph.LinkPins(price->Output("value"), withTax->Input("net"));
@@ -45,22 +45,20 @@ int main() {
 
     // [signatures]
     // Several results are a tuple; an empty optional leaves its output unwritten.
-    auto divide = MakeFunctionNode("divide", {"a", "b"}, {"quotient", "remainder"},
-                                   [](int a, int b) {
-                                       if (b == 0)
-                                           return std::make_tuple(std::optional<int>(),
-                                                                  std::optional<int>());
-                                       return std::make_tuple(std::optional<int>(a / b),
-                                                              std::optional<int>(a % b));
-                                   });
+    auto divide =
+        MakeFunctionNode("divide", {"a", "b"}, {"quotient", "remainder"}, [](int a, int b) {
+            if (b == 0)
+                return std::make_tuple(std::optional<int>(), std::optional<int>());
+            return std::make_tuple(std::optional<int>(a / b), std::optional<int>(a % b));
+        });
     // An optional input may find no value on its pin.
     auto label = MakeFunctionNode("label", {"text", "suffix"}, {"label"},
                                   [](const std::string& text, std::optional<std::string> suffix) {
                                       return text + suffix.value_or("");
                                   });
     // [signatures]
-    const DataMap quotient = divide->Execute({{divide->Input("a"), MakeValue(7)},
-                                              {divide->Input("b"), MakeValue(2)}});
+    const DataMap quotient =
+        divide->Execute({{divide->Input("a"), MakeValue(7)}, {divide->Input("b"), MakeValue(2)}});
     Check(ValueOf<int>(quotient.at(divide->Output("remainder"))) == 1, "7 % 2");
     const DataMap labelled = label->Execute({{label->Input("text"), MakeValue(std::string("x"))}});
     Check(ValueOf<std::string>(labelled.at(label->Output("label"))) == "x", "no suffix");
@@ -68,7 +66,8 @@ int main() {
     // [pin ids]
     // A pin's id follows from the node's id and the pin's name, so it can be found again.
     const GUID nodeId = CreateGUID();
-    auto twice = MakeFunctionNode("twice", {"x"}, {"y"}, [](int x) { return 2 * x; }, nodeId);
+    auto twice = MakeFunctionNode(
+        "twice", {"x"}, {"y"}, [](int x) { return 2 * x; }, nodeId);
     Check(twice->Output("y") == boost::uuids::name_generator_sha1(nodeId)("y"), "derived id");
     // [pin ids]
     return 0;
