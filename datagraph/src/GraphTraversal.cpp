@@ -43,6 +43,27 @@ void Graph::Traverse(ITraversalObserver& observer) {
     PrivateHelper_Traverse(store->DefaultExecutionSubgraph(), &observer);
 }
 
+void Graph::TraverseChanged(const GUID& executionSubgraph) {
+    PrivateHelper_TraverseChanged(executionSubgraph, nullptr);
+}
+
+void Graph::TraverseChanged() {
+    TraverseChanged(store->DefaultExecutionSubgraph());
+}
+
+void Graph::TraverseChanged(const GUID& executionSubgraph, ITraversalObserver& observer) {
+    PrivateHelper_TraverseChanged(executionSubgraph, &observer);
+}
+
+void Graph::MarkChanged(const GUID& nodeId) {
+    GetNode(nodeId);
+}
+
+void Graph::PrivateHelper_TraverseChanged(const GUID& executionSubgraph,
+                                          ITraversalObserver* observer) {
+    PrivateHelper_Traverse(executionSubgraph, observer);
+}
+
 void Graph::PrivateHelper_Traverse(const GUID& executionSubgraph, ITraversalObserver* observer) {
     CheckThat(!store->TraversalInProgress(),
               "Requested a Traverse within the Traverse of the graph.  This is often due to a "

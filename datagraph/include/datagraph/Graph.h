@@ -120,6 +120,35 @@ public:
     /// As Traverse(), and tells `observer` what happened to every node.
     void Traverse(ITraversalObserver& observer);
 
+    /// Leaves every pin as Traverse(executionSubgraph) would, but executes only the nodes that
+    /// are not up to date. A node is up to date when its last execution was by this graph's
+    /// Traverse or TraverseChanged and ended without an exception, and since then each of its
+    /// input pins holds the very value object it held then, the host has written, marked or
+    /// unmarked none of its pins (each call counts, even one that changes nothing), no pin was made
+    /// on it or taken from it, MarkChanged did not name it and, for an ubernode, the host edited
+    /// no graph nested in it. New nodes, the nodes of a copied graph and nodes whose last
+    /// execution failed are not up to date. An up-to-date node still hands its marked output
+    /// values to the linked pins that do not already hold that object with the mark, so a node
+    /// function that returns the object its output pin already holds stops the change there.
+    ///
+    /// This holds for node functions whose outputs depend only on the input values they receive;
+    /// MarkChanged covers those that read anything else. With no structural edit since the last
+    /// run, a call costs about the nodes it executes and the values it moves, whatever the size
+    /// of the graph; after one, it first works out the order again. Refused, and logged, exactly
+    /// as Traverse is; a node not reached when an exception other than GraphException leaves the
+    /// run keeps its pending change for the next call. The observer hears NodeRan and NodeFailed
+    /// as from Traverse, and NodeSkipped only for the nodes the run looked at.
+    void TraverseChanged(const GUID& executionSubgraph);
+    /// TraverseChanged over the default execution subgraph.
+    void TraverseChanged();
+    /// As TraverseChanged(executionSubgraph), telling `observer` what happened to each node it
+    /// looked at.
+    void TraverseChanged(const GUID& executionSubgraph, ITraversalObserver& observer);
+    /// Makes the node not up to date until it next executes, for functions that read state
+    /// outside the graph (a clock, a file). Raises std::out_of_range, as SetDirty does, when no
+    /// node has the id.
+    void MarkChanged(const GUID& nodeId);
+
     // Finding and enumeration.
     IdentifierList FindNodes(std::function<bool(const INodeFunction&)> predicate) const override;
     NodeMap GetNodes() const override;
@@ -138,6 +167,7 @@ private:
                                  const std::type_info& dataType, bool outputPin);
     void PrivateHelper_DestroyPin(const GUID& nodeId, GUID pinId, bool outputPin);
     void PrivateHelper_Traverse(const GUID& executionSubgraph, ITraversalObserver* observer);
+    void PrivateHelper_TraverseChanged(const GUID& executionSubgraph, ITraversalObserver* observer);
     bool PrivateHelper_WouldContainItself(const INodeFunction& function) const;
 
     std::unique_ptr<GraphStore> store;
