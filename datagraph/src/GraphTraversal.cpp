@@ -2,6 +2,7 @@
 
 #include "Checks.h"
 #include "ScopedFlagSetter.h"
+#include "run/ChangedTraversal.h"
 #include "run/GraphSteps.h"
 
 namespace datagraph {
@@ -56,12 +57,20 @@ void Graph::TraverseChanged(const GUID& executionSubgraph, ITraversalObserver& o
 }
 
 void Graph::MarkChanged(const GUID& nodeId) {
-    GetNode(nodeId);
+    GetNode(nodeId); // raises std::out_of_range, as SetDirty does
+    store->NoteNodeChanged(*store->FindNode(nodeId));
 }
 
 void Graph::PrivateHelper_TraverseChanged(const GUID& executionSubgraph,
                                           ITraversalObserver* observer) {
-    PrivateHelper_Traverse(executionSubgraph, observer);
+    CheckThat(!store->TraversalInProgress(),
+              "Requested a Traverse within the Traverse of the graph.  This is often due to a "
+              "node causing an extra workbook commit");
+
+    const NestedTraversalScope nesting;
+    ScopedFlagSetter inProgress(
+        true, false, [this](bool value) { GraphStore::Of(*this).SetTraversalInProgress(value); });
+    RunChangedTraversal(*this, executionSubgraph, observer);
 }
 
 void Graph::PrivateHelper_Traverse(const GUID& executionSubgraph, ITraversalObserver* observer) {

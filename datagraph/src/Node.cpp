@@ -77,6 +77,11 @@ std::string Node::GetPinDescription(const GUID& pinId) {
 }
 
 void Node::Execute() {
+    // Only a graph's own traversal leaves a node up to date.
+    GraphStore& store = GraphStore::Of(graph);
+    if (GraphStore::NodeRecord* record = store.FindNode(function->GetId())) {
+        store.NoteNodeChanged(*record);
+    }
     // The function may destroy this very node while it runs: the run holds what it needs.
     RunNodeFunction(graph, function, nullptr);
 }

@@ -1,6 +1,7 @@
 #include <datagraph/Pin.h>
 
 #include "Checks.h"
+#include "store/GraphStore.h"
 
 #include <utility>
 
@@ -74,6 +75,14 @@ std::shared_ptr<const IDataValue> Pin::GetData() const {
 }
 
 void Pin::SetData(std::shared_ptr<const IDataValue> value) {
+    // The previous value dies last: its destructor is host code that may destroy this pin.
+    const std::shared_ptr<const IDataValue> previous = Replace(std::move(value));
+    if (record != nullptr) {
+        GraphStore::NoteHostWrote(static_cast<GraphStore::PinRecord&>(*record));
+    }
+}
+
+std::shared_ptr<const IDataValue> Pin::Replace(std::shared_ptr<const IDataValue> value) {
     CheckThat(value != nullptr, "Data value cannot be null");
     {
         PendingWriteScope scope(*this);
@@ -82,10 +91,9 @@ void Pin::SetData(std::shared_ptr<const IDataValue> value) {
         CheckThat(!scope.PinDestroyed(), "The pin was destroyed while its new value was checked.");
         CheckThat(typeMatches, "Data value has incorrect type");
     }
-
-    // The previous value dies last: its destructor is host code that may destroy this pin.
-    const std::shared_ptr<const IDataValue> previous = std::exchange(data, std::move(value));
+    std::shared_ptr<const IDataValue> previous = std::exchange(data, std::move(value));
     updatedData = true;
+    return previous;
 }
 
 bool Pin::HasUpdatedData() const {
@@ -94,6 +102,9 @@ bool Pin::HasUpdatedData() const {
 
 void Pin::SetUpdatedData(bool updated) {
     updatedData = updated;
+    if (record != nullptr) {
+        GraphStore::NoteHostWrote(static_cast<GraphStore::PinRecord&>(*record));
+    }
 }
 
 } // namespace datagraph

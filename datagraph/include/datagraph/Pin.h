@@ -33,10 +33,20 @@ public:
     void SetUpdatedData(bool updatedData) override;
 
 private:
+    friend class GraphStore; // a graph's own traversal writes without counting it as an edit
+
+    // Where a graph keeps the pin; null for a pin of the host's own.
+    class Record;
+
+    /// Checks and stores the value and sets the mark; returns the previous value, whose
+    /// destructor (host code) the caller runs once the graph's records agree again.
+    std::shared_ptr<const IDataValue> Replace(std::shared_ptr<const IDataValue> value);
+
     const std::type_info& dataType;
     std::shared_ptr<const IDataValue> data;
     bool updatedData;
     GUID id;
+    Record* record = nullptr; // set by the graph's record that holds the pin, never copied
 };
 
 } // namespace datagraph

@@ -62,7 +62,8 @@ void GraphSteps::Execute(std::size_t i, ITraversableNode& node) {
 
 void GraphSteps::MoveDataDownstream(std::size_t i) {
     // A value's GetType() that edits the graph makes the records stale: the move starts over.
-    if (!RecordsAreCurrent() || !datagraph::MoveDataDownstream(*this, order[i])) {
+    RecordPins pins{GraphStore::Of(graph), version};
+    if (!RecordsAreCurrent() || !datagraph::MoveDataDownstream(pins, order[i])) {
         Interface().MoveDataDownstream(i);
     }
 }

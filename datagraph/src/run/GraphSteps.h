@@ -7,6 +7,7 @@
 #include <datagraph/Graph.h>
 
 #include "Hidden.h"
+#include "run/NodeRun.h"
 #include "run/TraversalLoop.h"
 #include "run/TraversalPlan.h"
 
@@ -44,34 +45,14 @@ public:
         return RecordsAreCurrent() ? order[i]->Object() : Interface().Node(i);
     }
 
-    void Execute(std::size_t i, ITraversableNode& node);
-    void MoveDataDownstream(std::size_t i);
+    bool MayBeLeftAsItIs(std::size_t) const { return false; }
 
-    // The pins of the records, for the moving rule. A record holds a Pin itself, so its calls
-    // need no virtual dispatch.
-    using PinHandle = GraphStore::PinRecord*;
-
-    struct RecordPin {
-        datagraph::Pin& pin;
-
-        bool HasUpdatedData() const { return pin.Pin::HasUpdatedData(); }
-
-        std::shared_ptr<const IDataValue> GetData() const { return pin.Pin::GetData(); }
-
-        void SetData(std::shared_ptr<const IDataValue> value) {
-            pin.Pin::SetData(std::move(value));
-        }
-    };
-
-    const GraphStore::PinList& OutputPinsOf(const GraphStore::NodeRecord* node) const {
-        return node->OutputPins();
+    TrackedExecution TrackExecution(std::size_t i) {
+        return TrackedExecution(GraphStore::Of(graph), RecordsAreCurrent() ? order[i] : nullptr);
     }
 
-    RecordPin PinOf(PinHandle pin) const { return RecordPin{pin->Object()}; }
-
-    const GraphStore::PinList& DownstreamOf(PinHandle pin) const { return pin->Downstream(); }
-
-    bool StillCurrent() const { return RecordsAreCurrent(); }
+    void Execute(std::size_t i, ITraversableNode& node);
+    void MoveDataDownstream(std::size_t i);
 
 private:
     bool RecordsAreCurrent() const { return GraphStore::Of(graph).StructureVersion() == version; }

@@ -48,7 +48,7 @@ void WriteOutputs(Graph& graph, const GraphStore::NodeRecord* node, const GUID& 
         }
         GraphStore::PinRecord* pin = node != nullptr ? FindOutputPin(store, *node, pinId) : nullptr;
         CheckThat(pin != nullptr, "Could not find the indicated output pin.");
-        pin->Object().Pin::SetData(value);
+        GraphStore::WriteOutput(*pin, value);
     }
 }
 

@@ -30,6 +30,74 @@ DATAGRAPH_HIDDEN void WriteOutputs(Graph& graph, const GraphStore::NodeRecord* n
 DATAGRAPH_HIDDEN void RunNodeFunction(Graph& graph, std::shared_ptr<INodeFunction> function,
                                       const GraphStore::NodeRecord* node);
 
+/// A traversal of the node's own graph executing it, from the start of the run to the end of its
+/// moves: the node is up to date afterwards unless that failed, or the graph's structure or
+/// something the node depends on changed meanwhile. A null record tracks nothing.
+class DATAGRAPH_HIDDEN TrackedExecution {
+public:
+    TrackedExecution(GraphStore& store, const GraphStore::NodeRecord* node)
+        : store(store)
+        , node(node)
+        , version(store.StructureVersion()) {
+        if (node != nullptr) {
+            nodeId = node->Id();
+            store.StartTrackedExecution(*node);
+        }
+    }
+
+    TrackedExecution(const TrackedExecution&) = delete;
+    TrackedExecution& operator=(const TrackedExecution&) = delete;
+
+    ~TrackedExecution() {
+        if (node != nullptr) {
+            store.FinishTrackedExecution(nodeId, node, version, succeeded);
+        }
+    }
+
+    void Succeeded() { succeeded = true; }
+
+private:
+    GraphStore& store;
+    const GraphStore::NodeRecord* node;
+    GUID nodeId;
+    std::uint64_t version;
+    bool succeeded = false;
+};
+
+/// The moving rule over a graph's records: a record holds a Pin itself, so its calls need no
+/// virtual dispatch, and each move goes through the store's bookkeeping.
+struct DATAGRAPH_HIDDEN RecordPins {
+    GraphStore& store;
+    std::uint64_t version; // the handles hold while the structure is at this version
+
+    struct Pin {
+        GraphStore& store;
+        GraphStore::PinRecord& record;
+
+        bool HasUpdatedData() const { return record.Object().datagraph::Pin::HasUpdatedData(); }
+
+        std::shared_ptr<const IDataValue> GetData() const {
+            return record.Object().datagraph::Pin::GetData();
+        }
+
+        void SetData(std::shared_ptr<const IDataValue> value) {
+            store.MoveInto(record, std::move(value));
+        }
+    };
+
+    const GraphStore::PinList& OutputPinsOf(const GraphStore::NodeRecord* node) const {
+        return node->OutputPins();
+    }
+
+    Pin PinOf(GraphStore::PinRecord* pin) const { return Pin{store, *pin}; }
+
+    const GraphStore::PinList& DownstreamOf(GraphStore::PinRecord* pin) const {
+        return pin->Downstream();
+    }
+
+    bool StillCurrent() const { return store.StructureVersion() == version; }
+};
+
 /// After a node ran: every output pin of it that carries the updated-data mark gives its value
 /// to each pin linked downstream of it. `pins` answers for one kind of pin handle; the move
 /// stops, returning false, as soon as `pins.StillCurrent()` says the handles may be stale.

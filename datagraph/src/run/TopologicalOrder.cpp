@@ -30,6 +30,7 @@ void GraphStore::ComputeTopologicalOrder(Order& order) const {
     placed.reserve(nodes.Size());
     order.ids.reserve(nodes.Size());
     auto place = [&order](const NodeRecord& node) {
+        node.orderPosition = static_cast<std::uint32_t>(order.records.size());
         order.records.push_back(&node);
         order.ids.push_back(node.id);
     };

@@ -38,11 +38,16 @@ template <typename Steps> void RunTraversal(Steps& steps, ITraversalObserver* ob
             }
             continue;
         }
+        if (steps.MayBeLeftAsItIs(i)) {
+            continue;
+        }
         ITraversableNode& node = steps.Node(i);
         const Clock::time_point started = observer ? Clock::now() : Clock::time_point();
         try {
+            auto execution = steps.TrackExecution(i);
             steps.Execute(i, node);
             steps.MoveDataDownstream(i);
+            execution.Succeeded();
         } catch (const GraphException& failure) {
             LogMessage(
                 KLog::Info,
@@ -58,6 +63,11 @@ template <typename Steps> void RunTraversal(Steps& steps, ITraversalObserver* ob
         }
     }
 }
+
+/// What a run that cannot see the records knows of an execution: nothing.
+struct UntrackedExecution {
+    void Succeeded() {}
+};
 
 // Every question asked through ITraversableGraph, so that it works over any host graph.
 class DATAGRAPH_HIDDEN InterfaceSteps {
@@ -78,6 +88,10 @@ public:
     ITraversableNode& Node(std::size_t i) { return graph.GetTraversableNode(order[i]); }
 
     void Execute(std::size_t, ITraversableNode& node) { node.Execute(); }
+
+    bool MayBeLeftAsItIs(std::size_t) const { return false; }
+
+    UntrackedExecution TrackExecution(std::size_t) const { return {}; }
 
     bool InputsAreReady(std::size_t i) { return InputsAreReady(order[i]); }
 

@@ -10,6 +10,7 @@
 namespace datagraph {
 
 GraphStore::~GraphStore() {
+    StopWatchingInnerGraphs();
     lastPlan.reset();
     lastOrder.reset();
     pins.Clear();
@@ -104,7 +105,8 @@ bool GraphStore::TryAddPinIn(NodeRecord& node, const GUID& pinId, const std::typ
         return false;
     }
     sidePins.push_back(record);
-    ++structureVersion;
+    node.upToDate = false;
+    StructureChanged();
     return true;
 }
 
@@ -117,16 +119,18 @@ void GraphStore::RemoveUnlinkedNode(NodeRecord& node) {
     }
     const GUID nodeId = node.id;
     nodes.Erase(nodeId);
-    ++structureVersion;
+    StructureChanged();
 }
 
 void GraphStore::DestroyPin(PinRecord& pin) {
     PinList& sidePins = pin.isOutput ? pin.owner->outputPins : pin.owner->inputPins;
     sidePins.erase(std::find(sidePins.begin(), sidePins.end(), &pin));
+    pin.owner->upToDate = false;
     const std::shared_ptr<const IDataValue> doomedValue = ReleasePin(pin);
 }
 
 void GraphStore::DestroyNode(NodeRecord& node) {
+    StopWatchingInnerGraph(node);
     // Host objects die only once the records agree again, pins' values before the function.
     const std::shared_ptr<Node> doomedNode = std::move(node.node);
     boost::container::small_vector<std::shared_ptr<const IDataValue>, 4> doomedValues;
@@ -139,7 +143,7 @@ void GraphStore::DestroyNode(NodeRecord& node) {
     UnlinkSubgraphEntries(node);
     const GUID nodeId = node.id;
     nodes.Erase(nodeId);
-    ++structureVersion;
+    StructureChanged();
 }
 
 void GraphStore::DestroyEntriesOfAbsentNode(const GUID& nodeId) {
@@ -151,10 +155,11 @@ void GraphStore::DestroyEntriesOfAbsentNode(const GUID& nodeId) {
         UnlinkSubgraphEntry(*entry);
     }
     subgraphEntriesOfAbsentNodes.erase(absent);
-    ++structureVersion;
+    StructureChanged();
 }
 
 void GraphStore::Clear() {
+    StopWatchingInnerGraphs();
     if (subgraphEntriesOfAbsentNodes.empty()) { // every entry names a node
         subgraphs.clear();
     } else {
@@ -168,7 +173,7 @@ void GraphStore::Clear() {
     if (liveLinks) {
         liveLinks->clear();
     }
-    ++structureVersion;
+    StructureChanged();
     // The pins live in their nodes' blocks.
     doomedPins.Clear();
     doomedNodes.Clear();
@@ -181,9 +186,10 @@ void GraphStore::AddLink(PinRecord& upstreamPin, PinRecord& downstreamPin) {
     }
     upstreamPin.downstream.push_back(&downstreamPin);
     downstreamPin.upstream = &upstreamPin;
+    upstreamPin.owner->movesPending = upstreamPin.owner->movesPending || upstreamPin.isOutput;
     ++downstreamPin.owner->linksIn;
     linksNotOutputToInput += IsLinkNotOutputToInput(upstreamPin, downstreamPin) ? 1 : 0;
-    ++structureVersion;
+    StructureChanged();
 }
 
 void GraphStore::RemoveUpstreamLink(PinRecord& downstreamPin) {
@@ -195,7 +201,7 @@ void GraphStore::RemoveUpstreamLink(PinRecord& downstreamPin) {
     linksNotOutputToInput -= IsLinkNotOutputToInput(*downstreamPin.upstream, downstreamPin) ? 1 : 0;
     --downstreamPin.owner->linksIn;
     downstreamPin.upstream = nullptr;
-    ++structureVersion;
+    StructureChanged();
 }
 
 void GraphStore::RemoveDownstreamLinks(PinRecord& upstreamPin) {
@@ -208,7 +214,7 @@ void GraphStore::RemoveDownstreamLinks(PinRecord& upstreamPin) {
         downstreamPin->upstream = nullptr;
     }
     upstreamPin.downstream.clear();
-    ++structureVersion;
+    StructureChanged();
 }
 
 // Every link that names the pin goes with it, whichever end it stands at, so the link table never
@@ -221,7 +227,7 @@ std::shared_ptr<const IDataValue> GraphStore::ReleasePin(PinRecord& pin) {
     std::shared_ptr<const IDataValue> value = pin.pin.GetData();
     const GUID pinId = pin.Id();
     pins.Erase(pinId);
-    ++structureVersion;
+    StructureChanged();
     return value;
 }
 
@@ -256,7 +262,7 @@ void GraphStore::AddSubgraphEntryFor(const GUID& nodeId, NodeRecord* node,
     if (heapEntry) {
         owner->push_back(std::move(heapEntry));
     }
-    ++structureVersion;
+    StructureChanged();
 }
 
 void GraphStore::UnlinkSubgraphEntry(SubgraphEntry& entry) {
@@ -267,7 +273,7 @@ void GraphStore::UnlinkSubgraphEntry(SubgraphEntry& entry) {
         subgraphs.erase(entry.subgraph);
     }
     entry.inUse = false;
-    ++structureVersion;
+    StructureChanged();
 }
 
 void GraphStore::UnlinkSubgraphEntries(NodeRecord& node) {
@@ -309,6 +315,7 @@ void GraphStore::RefillLiveLinks(LinkTable& table) const {
 }
 
 void GraphStore::TakeOverFrom(GraphStore& replaced) {
+    replaced.NoteEditForHolders();
     structureVersion = replaced.structureVersion + 1;
     holdingUbernodes = replaced.holdingUbernodes;
     if (replaced.liveLinks) {

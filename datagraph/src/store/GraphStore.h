@@ -33,8 +33,13 @@
 //     null); every owned entry is in use except a node's first entry, and that one is in use
 //     while the node exists; the lists together hold every entry in use.
 // 10. The cached order, while its version is the current one, holds every node record once,
-//     each id beside its record; a cached plan has one role per node of its order; no node
-//     carries a visit stamp beyond the last one handed out.
+//     each id beside its record and each record knowing its place; a cached plan has one role
+//     per node of its order; no node carries a visit stamp beyond the last one handed out.
+// 11. While the change lists are current, they are chained both ways through node records of
+//     this store, each marked as held by the list it is in, and every node that is not up to
+//     date or has moves pending is in one of them (outside a run, none is marked as taken).
+// 12. Each entry in `holders` names a node record of its own graph, marked as watching this
+//     graph, once.
 //
 // Only GraphStore writes the records' fields; the rest of the library reads them. The scratch
 // counters of the order and the traversal are the exception: they are in no invariant and mean
@@ -55,6 +60,9 @@
 #include <vector>
 
 namespace datagraph {
+
+/// What a Pin knows of the record that holds it; the record is a GraphStore::PinRecord.
+class Pin::Record {};
 
 class DATAGRAPH_HIDDEN GraphStore {
 public:
@@ -123,17 +131,38 @@ public:
         /// True when the node has neither an input node nor an output node.
         bool IsUnconnected() const;
 
+        /// Whether TraverseChanged may leave the node as it is: its last execution was by a
+        /// traversal of this graph, ended well, and nothing it depends on has changed since.
+        bool IsUpToDate() const { return upToDate; }
+
+        /// Whether an up-to-date node still has to hand its outputs to linked pins that do not
+        /// hold them (after a new link, or a host's write to such a pin).
+        bool HasMovesPending() const { return movesPending; }
+
         // Scratch space of the topological order and the traversal; meaningless between calls.
         mutable std::int32_t pendingInputs = 0;
         mutable std::uint32_t visit = 0;
+        // Its place in the cached order, valid while that order is current.
+        mutable std::uint32_t orderPosition = 0;
 
     private:
         friend class GraphStore;
         friend class RecordTable<NodeRecord>;
 
+        // Which of TraverseChanged's lists holds it; Taken while a run holds it instead.
+        enum class ChangeList : std::uint8_t { None, Active, Parked, Taken };
+        enum class FunctionKind : std::uint8_t { NotYetAsked, Plain, Ubernode };
+
         GUID id; // kept here so that no query has to ask the host's function
         std::int32_t linksIn = 0;
         bool inBlock = false; // kept by `nodes`
+        bool upToDate = false;
+        bool movesPending = false;
+        bool watchesInnerGraph = false; // listed among its inner graph's holders
+        ChangeList changeList = ChangeList::None;
+        FunctionKind functionKind = FunctionKind::NotYetAsked;
+        NodeRecord* listPrevious = nullptr; // its neighbours in the list that holds it
+        NodeRecord* listNext = nullptr;
         PinList outputPins;
         PinList inputPins;
         std::shared_ptr<Node> node;
@@ -143,18 +172,25 @@ public:
         SubgraphEntries furtherEntries; // further ones, and those filed before the node existed
     };
 
-    class PinRecord {
+    class PinRecord : public datagraph::Pin::Record {
     public:
         PinRecord(const std::type_info& dataType, const GUID& id, NodeRecord& owner, bool isOutput)
             : pin(dataType, id)
             , owner(&owner)
-            , isOutput(isOutput) {}
+            , isOutput(isOutput) {
+            pin.record = this;
+        }
 
         /// Copies the pin and its value, without links.
         PinRecord(const datagraph::Pin& source, NodeRecord& owner, bool isOutput)
             : pin(source)
             , owner(&owner)
-            , isOutput(isOutput) {}
+            , isOutput(isOutput) {
+            pin.record = this;
+        }
+
+        PinRecord(const PinRecord&) = delete;
+        PinRecord& operator=(const PinRecord&) = delete;
 
         GUID Id() const { return pin.GetId(); }
 
@@ -296,6 +332,49 @@ public:
     std::shared_ptr<const Order> TopologicalOrder() const;
     std::shared_ptr<const TraversalPlan> PlanTraversal(const GUID& executionSubgraph) const;
 
+    // What TraverseChanged needs to know of every change.
+    /// A host wrote, marked or unmarked the pin through its Pin object (as PutDataOnPin does).
+    static void NoteHostWrote(PinRecord& pin) noexcept;
+    /// The node is not up to date until a traversal of this graph next executes it.
+    void NoteNodeChanged(NodeRecord& node) noexcept;
+    /// Writes a node's output as its execution returned it; no edit of the host's.
+    static void WriteOutput(PinRecord& pin, std::shared_ptr<const IDataValue> value);
+    /// Writes a value moved along a link: its node is not up to date if the pin now holds
+    /// another object, and is looked at again if only the mark is new.
+    void MoveInto(PinRecord& pin, std::shared_ptr<const IDataValue> value);
+    /// Before and after a traversal of this graph executes the node (the run and the moves).
+    void StartTrackedExecution(const NodeRecord& node);
+    /// `node` is the record of `nodeId` while the structure is still at `version`.
+    void FinishTrackedExecution(const GUID& nodeId, const NodeRecord* node, std::uint64_t version,
+                                bool succeeded) noexcept;
+    /// After a run's moves of an up-to-date node failed: they are still to be made.
+    void KeepMovesPending(const GUID& nodeId, const NodeRecord* node,
+                          std::uint64_t version) noexcept;
+
+    void ClearMovesPending(NodeRecord& node) noexcept { node.movesPending = false; }
+
+    // The order hands out its records as const; the store owns them.
+    NodeRecord& Own(const NodeRecord& node) const { return const_cast<NodeRecord&>(node); }
+
+    /// Moves the nodes TraverseChanged must look at (those not up to date or with moves
+    /// pending) into `taken`. The list is made afresh from every record after a structural
+    /// change; when the run is over another subgraph than the last one, the nodes set aside by
+    /// that one come back.
+    void TakeChangedNodes(const GUID& executionSubgraph, std::vector<NodeRecord*>& taken);
+    /// Moves the nodes listed since into `after` when they stand after `position` in the order,
+    /// into `notAfter` otherwise.
+    void TakeChangedNodesSince(std::uint32_t position, std::vector<NodeRecord*>& after,
+                               std::vector<NodeRecord*>& notAfter);
+    /// Hands back what a run did not get to; it stays for the next one.
+    void ReturnChangedNodes(const std::vector<NodeRecord*>& nodes) noexcept;
+    /// Sets a node aside that the run over the current subgraph cannot execute yet.
+    void ParkChangedNode(NodeRecord& node) noexcept;
+
+    /// A node the run took out of its hands is the store's again.
+    void MarkChangedNodeDone(NodeRecord& node) noexcept {
+        node.changeList = NodeRecord::ChangeList::None;
+    }
+
     /// Raises GraphException naming the first invariant (by its number above) that does not hold.
     void CheckConsistency() const;
 
@@ -337,6 +416,26 @@ private:
     void CheckLiveLinks() const;
     void CheckSubgraphs() const;
     void CheckCaches() const;
+    void CheckChangeLists() const;
+
+    /// Bumps the structure's version; an ubernode holding this graph is no longer up to date.
+    void StructureChanged() noexcept {
+        ++structureVersion;
+        NoteEditForHolders();
+    }
+
+    void ListChangedNode(NodeRecord& node) noexcept;
+
+    bool ChangeListsAreCurrent() const { return changeListsVersion == structureVersion; }
+
+    void DropChangeLists() noexcept;
+    static void LinkInto(NodeRecord*& first, NodeRecord& node) noexcept;
+    static void UnlinkFrom(NodeRecord*& first, NodeRecord& node) noexcept;
+    /// Every ubernode node that watches this graph hears that it was edited, and stops watching.
+    void NoteEditForHolders() noexcept;
+    static GraphStore* InnerStoreOf(const NodeRecord& node);
+    void StopWatchingInnerGraph(NodeRecord& node) noexcept;
+    void StopWatchingInnerGraphs() noexcept;
 
     // The destructor takes these apart explicitly, in the only safe order: the caches refer to
     // node records, pin records live in their nodes' blocks, and the records' entries point into
@@ -364,6 +463,22 @@ private:
     // structureVersion still matches.
     mutable std::shared_ptr<const Order> lastOrder;
     mutable std::shared_ptr<const TraversalPlan> lastPlan;
+    // TraverseChanged's lists, chained through the node records so that listing never
+    // allocates; current while changeListsVersion is the structure's version, and made again
+    // from the records by the next run otherwise.
+    NodeRecord* changedNodes = nullptr;
+    NodeRecord* parkedNodes = nullptr;
+    std::uint64_t changeListsVersion = ~std::uint64_t(0);
+    GUID parkedFor; // the subgraph of the run that parked them
+
+    // The ubernode nodes, of graphs holding this one, that were up to date with it when they
+    // last ran; told of the next edit once.
+    struct Holder {
+        GraphStore* store;
+        NodeRecord* node;
+    };
+
+    std::vector<Holder> holders;
 };
 
 // A node's block is its record followed by the records of the pins it was made with; both kinds

@@ -33,6 +33,7 @@ void GraphStore::CheckConsistency() const {
     CheckLiveLinks();
     CheckSubgraphs();
     CheckCaches();
+    CheckChangeLists();
 }
 
 void GraphStore::CheckNodes() const {
@@ -193,6 +194,8 @@ void GraphStore::CheckCaches() const {
         for (std::size_t i = 0; i < lastOrder->records.size(); ++i) {
             Invariant(10, nodes.Find(lastOrder->ids[i]) == lastOrder->records[i],
                       "the cached order holds a record beside another id");
+            Invariant(10, lastOrder->records[i]->orderPosition == i,
+                      "a node record does not know its place in the cached order");
         }
         std::vector<const NodeRecord*> records = lastOrder->records;
         std::sort(records.begin(), records.end());
@@ -202,6 +205,47 @@ void GraphStore::CheckCaches() const {
     if (lastPlan) {
         Invariant(10, lastPlan->order && lastPlan->roles.size() == lastPlan->order->records.size(),
                   "the cached plan has not one role per node of its order");
+    }
+}
+
+void GraphStore::CheckChangeLists() const {
+    if (ChangeListsAreCurrent()) {
+        std::size_t listed = 0;
+        auto walk = [&](const NodeRecord* first, NodeRecord::ChangeList mark) {
+            const NodeRecord* previous = nullptr;
+            for (const NodeRecord* node = first; node != nullptr; node = node->listNext) {
+                Invariant(11, nodes.Find(node->id) == node,
+                          "a listed node is no record of the graph");
+                Invariant(11, node->changeList == mark && node->listPrevious == previous,
+                          "a listed node is not marked as held by its list, or not chained back");
+                Invariant(11, ++listed <= nodes.Size(), "a change list runs in a circle");
+                previous = node;
+            }
+        };
+        walk(changedNodes, NodeRecord::ChangeList::Active);
+        walk(parkedNodes, NodeRecord::ChangeList::Parked);
+        std::size_t marked = 0;
+        nodes.ForEach([&](const NodeRecord& node) {
+            Invariant(11, node.changeList != NodeRecord::ChangeList::Taken,
+                      "a node is marked as taken by a run outside a run");
+            marked += node.changeList != NodeRecord::ChangeList::None ? 1 : 0;
+            Invariant(11,
+                      (node.upToDate && !node.movesPending) ||
+                          node.changeList != NodeRecord::ChangeList::None,
+                      "a node that is not up to date is in no list");
+        });
+        Invariant(11, marked == listed, "a node marked as listed is in no list");
+    }
+    for (const Holder& holder : holders) {
+        Invariant(
+            12, holder.store != nullptr && holder.store->nodes.Find(holder.node->id) == holder.node,
+            "a holder of the graph is no node record of its graph");
+        Invariant(12, holder.node->watchesInnerGraph, "a holder of the graph does not watch it");
+        Invariant(12,
+                  std::count_if(
+                      holders.begin(), holders.end(),
+                      [&holder](const Holder& other) { return other.node == holder.node; }) == 1,
+                  "a node holds the graph twice");
     }
 }
 
