@@ -114,6 +114,7 @@ private:
         try {
             TrackedExecution execution(store, &node);
             RunNodeFunction(graph, node.Function(), &node);
+            execution.Ran();
             MoveAllValues(nodeId, RecordsAreCurrent() ? &node : nullptr);
             execution.Succeeded();
         } catch (const GraphException& failure) {
@@ -202,7 +203,8 @@ private:
                 const std::shared_ptr<const IDataValue> value = output->Object().Pin::GetData();
                 for (PinRecord* downstream : output->Downstream()) {
                     const Pin& pin = downstream->Object();
-                    if (pin.Pin::HasUpdatedData() && pin.Pin::GetData() == value) {
+                    if (value != nullptr && pin.Pin::HasUpdatedData() &&
+                        pin.Pin::GetData() == value) {
                         continue;
                     }
                     store.MoveInto(*downstream, value);

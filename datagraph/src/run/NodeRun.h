@@ -31,8 +31,9 @@ DATAGRAPH_HIDDEN void RunNodeFunction(Graph& graph, std::shared_ptr<INodeFunctio
                                       const GraphStore::NodeRecord* node);
 
 /// A traversal of the node's own graph executing it, from the start of the run to the end of its
-/// moves: the node is up to date afterwards unless that failed, or the graph's structure or
-/// something the node depends on changed meanwhile. A null record tracks nothing.
+/// moves: the node is up to date afterwards unless the run failed, or the graph's structure or
+/// something the node depends on changed meanwhile; when only the moves failed, they stay
+/// pending. A null record tracks nothing.
 class DATAGRAPH_HIDDEN TrackedExecution {
 public:
     TrackedExecution(GraphStore& store, const GraphStore::NodeRecord* node)
@@ -48,20 +49,32 @@ public:
     TrackedExecution(const TrackedExecution&) = delete;
     TrackedExecution& operator=(const TrackedExecution&) = delete;
 
+    /// Unless Succeeded() said otherwise, the run or its moves failed; nothing here allocates.
     ~TrackedExecution() {
-        if (node != nullptr) {
-            store.FinishTrackedExecution(nodeId, node, version, succeeded);
+        if (node != nullptr && !finished) {
+            store.FinishTrackedExecution(nodeId, node, version, ran, false, false);
         }
     }
 
-    void Succeeded() { succeeded = true; }
+    /// The function ran and its outputs are written.
+    void Ran() { ran = true; }
+
+    /// Its values moved, too. An ubernode then watches its inner graphs, which may fail for want
+    /// of memory: that leaves the node not up to date and raises std::bad_alloc.
+    void Succeeded() {
+        finished = true;
+        if (node != nullptr) {
+            store.FinishTrackedExecution(nodeId, node, version, ran, true, true);
+        }
+    }
 
 private:
     GraphStore& store;
     const GraphStore::NodeRecord* node;
     GUID nodeId;
     std::uint64_t version;
-    bool succeeded = false;
+    bool ran = false;
+    bool finished = false;
 };
 
 /// The moving rule over a graph's records: a record holds a Pin itself, so its calls need no

@@ -46,6 +46,7 @@ template <typename Steps> void RunTraversal(Steps& steps, ITraversalObserver* ob
         try {
             auto execution = steps.TrackExecution(i);
             steps.Execute(i, node);
+            execution.Ran();
             steps.MoveDataDownstream(i);
             execution.Succeeded();
         } catch (const GraphException& failure) {
@@ -66,6 +67,8 @@ template <typename Steps> void RunTraversal(Steps& steps, ITraversalObserver* ob
 
 /// What a run that cannot see the records knows of an execution: nothing.
 struct UntrackedExecution {
+    void Ran() {}
+
     void Succeeded() {}
 };
 

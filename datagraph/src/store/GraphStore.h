@@ -345,8 +345,10 @@ public:
     /// Before and after a traversal of this graph executes the node (the run and the moves).
     void StartTrackedExecution(const NodeRecord& node);
     /// `node` is the record of `nodeId` while the structure is still at `version`.
+    /// Only with `mayAllocate` does an ubernode start to watch its inner graphs (else it is left
+    /// not up to date); an allocation that fails then raises, the node left not up to date.
     void FinishTrackedExecution(const GUID& nodeId, const NodeRecord* node, std::uint64_t version,
-                                bool succeeded) noexcept;
+                                bool ran, bool moved, bool mayAllocate);
     /// After a run's moves of an up-to-date node failed: they are still to be made.
     void KeepMovesPending(const GUID& nodeId, const NodeRecord* node,
                           std::uint64_t version) noexcept;
@@ -434,6 +436,7 @@ private:
     /// Every ubernode node that watches this graph hears that it was edited, and stops watching.
     void NoteEditForHolders() noexcept;
     static GraphStore* InnerStoreOf(const NodeRecord& node);
+    static void WatchNestedGraphs(GraphStore& inner);
     void StopWatchingInnerGraph(NodeRecord& node) noexcept;
     void StopWatchingInnerGraphs() noexcept;
 

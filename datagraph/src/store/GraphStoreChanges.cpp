@@ -164,30 +164,69 @@ void GraphStore::StartTrackedExecution(const NodeRecord& record) {
 }
 
 void GraphStore::FinishTrackedExecution(const GUID& nodeId, const NodeRecord* record,
-                                        std::uint64_t version, bool succeeded) noexcept {
+                                        std::uint64_t version, bool ran, bool moved,
+                                        bool mayAllocate) {
     const bool structureKept = version == structureVersion;
     NodeRecord* node = structureKept ? &Own(*record) : nodes.Find(nodeId);
     if (node == nullptr) {
         return;
     }
-    if (!succeeded || !structureKept) {
+    if (!ran || !structureKept) {
         node->upToDate = false;
         ListChangedNode(*node);
         return;
     }
-    node->movesPending = false; // every marked output was handed on
+    // Moves that failed part-way are made again by the next run, as a traversal would.
+    node->movesPending = !moved;
+    if (!moved) {
+        ListChangedNode(*node);
+    }
     if (!node->upToDate || node->functionKind != NodeRecord::FunctionKind::Ubernode) {
         return;
     }
     GraphStore* inner = InnerStoreOf(*node);
-    try {
-        if (inner != nullptr) {
-            inner->holders.push_back(Holder{this, node});
-            node->watchesInnerGraph = true;
-        }
-    } catch (...) {
-        node->upToDate = false; // it cannot hear of edits of its inner graph
+    if (inner == nullptr || !mayAllocate) {
+        node->upToDate = false; // it would not hear of edits of its inner graphs
         ListChangedNode(*node);
+        return;
+    }
+    try {
+        inner->holders.push_back(Holder{this, node}); // room made by StartTrackedExecution
+        node->watchesInnerGraph = true;
+        WatchNestedGraphs(*inner);
+    } catch (...) {
+        node->upToDate = false; // it would not hear of every edit of its inner graphs
+        ListChangedNode(*node);
+        throw;
+    }
+}
+
+// An edit deep down reaches an ubernode through the ubernodes between, whether or not those ran:
+// each of them watches its own inner graph.
+void GraphStore::WatchNestedGraphs(GraphStore& inner) {
+    std::vector<GraphStore*> pending{&inner};
+    while (!pending.empty()) {
+        GraphStore& store = *pending.back();
+        pending.pop_back();
+        store.nodes.ForEach([&](NodeRecord& node) {
+            if (node.functionKind == NodeRecord::FunctionKind::NotYetAsked) {
+                node.functionKind = InnerStoreOf(node) != nullptr
+                                        ? NodeRecord::FunctionKind::Ubernode
+                                        : NodeRecord::FunctionKind::Plain;
+            }
+            if (node.functionKind != NodeRecord::FunctionKind::Ubernode) {
+                return;
+            }
+            GraphStore* nested = InnerStoreOf(node);
+            if (nested == nullptr) {
+                return;
+            }
+            if (!node.watchesInnerGraph) {
+                nested->holders.push_back(Holder{&store, &node});
+                node.watchesInnerGraph = true;
+            }
+            pending.push_back(nested);
+        });
     }
 }
 
