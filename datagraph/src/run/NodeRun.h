@@ -49,7 +49,7 @@ public:
     TrackedExecution(const TrackedExecution&) = delete;
     TrackedExecution& operator=(const TrackedExecution&) = delete;
 
-    /// Unless Succeeded() said otherwise, the run or its moves failed; nothing here allocates.
+    /// Unless Succeeded() said otherwise, the run or its moves failed: raises nothing.
     ~TrackedExecution() {
         if (node != nullptr && !finished) {
             store.FinishTrackedExecution(nodeId, node, version, ran, false, false);

@@ -345,8 +345,8 @@ public:
     /// Before and after a traversal of this graph executes the node (the run and the moves).
     void StartTrackedExecution(const NodeRecord& node);
     /// `node` is the record of `nodeId` while the structure is still at `version`.
-    /// Only with `mayAllocate` does an ubernode start to watch its inner graphs (else it is left
-    /// not up to date); an allocation that fails then raises, the node left not up to date.
+    /// An ubernode starts to watch its inner graphs; when that fails for want of memory, the
+    /// node is left not up to date, and the failure raised if `mayAllocate`.
     void FinishTrackedExecution(const GUID& nodeId, const NodeRecord* node, std::uint64_t version,
                                 bool ran, bool moved, bool mayAllocate);
     /// After a run's moves of an up-to-date node failed: they are still to be made.

@@ -185,9 +185,7 @@ void GraphStore::FinishTrackedExecution(const GUID& nodeId, const NodeRecord* re
         return;
     }
     GraphStore* inner = InnerStoreOf(*node);
-    if (inner == nullptr || !mayAllocate) {
-        node->upToDate = false; // it would not hear of edits of its inner graphs
-        ListChangedNode(*node);
+    if (inner == nullptr) {
         return;
     }
     try {
@@ -197,7 +195,9 @@ void GraphStore::FinishTrackedExecution(const GUID& nodeId, const NodeRecord* re
     } catch (...) {
         node->upToDate = false; // it would not hear of every edit of its inner graphs
         ListChangedNode(*node);
-        throw;
+        if (mayAllocate) {
+            throw;
+        } // else the run failed already, and says so
     }
 }
 
