@@ -59,7 +59,7 @@ std::size_t CallsPerBatch(const Shape& shape, std::uint64_t executionsPerCall) {
                                    static_cast<double>(std::max<std::size_t>(shape.nodeCount, 1));
     const double elements =
         static_cast<double>(executionsPerCall) * elementsPerNode + fixedElements;
-    return static_cast<std::size_t>(std::clamp(std::round(budget / elements), 1.0, 1000.0));
+    return static_cast<std::size_t>(std::clamp(std::round(budget / elements), 1.0, 10000.0));
 }
 
 void RegisterCallMeasurement(const Workload& workload, const std::string& system,

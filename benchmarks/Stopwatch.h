@@ -57,7 +57,7 @@ struct CallBatch {
 };
 
 /// How many calls one batch makes on the workload, each executing about `executionsPerCall`
-/// nodes: enough for about the element budget, from 1 to 1000.
+/// nodes: enough for about the element budget, from 1 to 10000.
 std::size_t CallsPerBatch(const Shape& shape, std::uint64_t executionsPerCall);
 
 /// Registers "<graph>/<system>/<measure>" for a call much shorter than a reading of the thread's
