@@ -2,6 +2,7 @@
 // one input pin per feeding edge, one output pin, int64 values on the pins.
 
 #include "HeapCounter.h"
+#include "LibraryGraph.h"
 #include "Results.h"
 #include "Stopwatch.h"
 #include "Systems.h"
@@ -400,6 +401,32 @@ void RegisterTeardown(const Workload& workload, const std::shared_ptr<const Func
 }
 
 } // namespace
+
+std::shared_ptr<const SumFunctions> MakeSumFunctions(const Workload& workload) {
+    return MakeFunctions(workload);
+}
+
+std::unique_ptr<datagraph::Graph> BuildLibraryGraph(const Workload& workload,
+                                                    const SumFunctions& functions) {
+    return BuildAndRun(workload, functions);
+}
+
+std::shared_ptr<datagraph::Graph> SharedLibraryRun(const Workload& workload,
+                                                   const SumFunctions& functions) {
+    return SharedRun(workload, functions);
+}
+
+std::shared_ptr<const datagraph::IDataValue> MakeSumValue(std::uint64_t number) {
+    return std::make_shared<const Int64Value>(number);
+}
+
+std::uint64_t SumExecutions() {
+    return executions;
+}
+
+void CheckLibraryValues(const datagraph::Graph& graph, const Workload& workload, const char* what) {
+    CheckValues(graph, workload, what);
+}
 
 void CheckLibrary(const Workload& workload) {
     const std::size_t nodeCount = LinkedNodeCount(workload.shape);

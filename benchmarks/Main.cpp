@@ -9,6 +9,9 @@
 //   --chain=N              nodes of the synthetic chain (default 100000)
 //   --budget=N             nodes plus edges each measurement handles per repetition (default
 //                          1000000); sets the iteration counts
+//   --changed-chains=N,... chains measured only for the fixed cost of TraverseChanged, the first
+//                          being the one the others are held to (default 10000,100000,1000000;
+//                          empty for none); named chain-10k and so on, which --graphs selects
 //   --no-checks            skip the checks and the memory figures (for profiling runs)
 
 #include "Results.h"
@@ -47,6 +50,7 @@ struct Options {
     std::size_t layers = 1000;
     std::size_t chain = 100000;
     double budget = 1000000;
+    std::vector<std::size_t> changedChains{10000, 100000, 1000000};
     bool checks = true;
 };
 
@@ -87,6 +91,12 @@ Options ParseOptions(int& argc, char** argv) {
             options.chain = std::stoul(value);
         } else if (TakeFlag(argument, "budget", value)) {
             options.budget = std::stod(value);
+        } else if (TakeFlag(argument, "changed-chains", value)) {
+            options.changedChains.clear();
+            std::istringstream sizes(value);
+            for (std::string size; std::getline(sizes, size, ',');) {
+                options.changedChains.push_back(std::stoul(size));
+            }
         } else if (argument == "--no-checks") {
             options.checks = false;
         } else {
@@ -121,6 +131,17 @@ std::vector<Shape> LoadShapes(const Options& options) {
     return shapes;
 }
 
+// chain-10k, chain-1M: the size in thousands or millions when it is a whole number of them.
+std::string ChainName(std::size_t nodes) {
+    if (nodes >= 1000000 && nodes % 1000000 == 0) {
+        return "chain-" + std::to_string(nodes / 1000000) + "M";
+    }
+    if (nodes >= 1000 && nodes % 1000 == 0) {
+        return "chain-" + std::to_string(nodes / 1000) + "k";
+    }
+    return "chain-" + std::to_string(nodes);
+}
+
 void Check(const Workload& workload) {
     const Shape& shape = workload.shape;
     std::cout << shape.name << ": " << shape.nodeCount << " nodes, " << shape.edges.size()
@@ -129,12 +150,13 @@ void Check(const Workload& workload) {
     CheckBaseline(workload);
     CheckTbbFlow(workload);
     CheckBoostGraph(workload);
+    CheckTraverseChanged(workload);
     std::size_t unlinked = 0;
     for (std::size_t node = 0; node < shape.nodeCount; ++node) {
         unlinked += shape.upstream[node].empty() && shape.downstream[node].empty() ? 1 : 0;
     }
-    std::cout << " ours, baseline and tbb computed the reference values, twice; every order is"
-                 " topological";
+    std::cout << " ours, baseline and tbb computed the reference values, twice, and ours again"
+                 " after writes; every order is topological";
     if (unlinked != 0) {
         std::cout << " (" << unlinked << " nodes have no link: the library leaves them alone)";
     }
@@ -144,6 +166,7 @@ void Check(const Workload& workload) {
 void Register(const Workload& workload) {
     RecordGraph(workload.shape);
     RegisterLibrary(workload);
+    RegisterTraverseChanged(workload);
     RegisterFunctionNodes(workload);
     RegisterBaseline(workload);
     RegisterTbbFlow(workload);
@@ -175,6 +198,24 @@ int Main(int argc, char** argv) {
             }
             Register(*workloads.back());
         }
+    }
+    for (std::size_t nodes : options.changedChains) {
+        const std::string name = ChainName(nodes);
+        if (!options.graphs.empty() && options.graphs.count(name) == 0) {
+            continue;
+        }
+        Shape shape = MakeChain(nodes);
+        shape.name = name;
+        workloads.push_back(std::make_unique<Workload>(MakeWorkload(std::move(shape))));
+        const Workload& chain = *workloads.back();
+        if (options.checks) {
+            std::cout << name << ": " << nodes << " nodes: checking TraverseChanged..."
+                      << std::flush;
+            CheckTraverseChanged(chain);
+            std::cout << " it computed the reference values\n";
+        }
+        RecordFixedCostGraph(chain.shape);
+        RegisterTraverseChangedFixedCost(chain);
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -19,9 +19,12 @@ struct GraphInfo {
     std::size_t nodes;
     std::size_t edges;
     std::size_t pins;
+    /// The nodes a full traversal executes: those with a link.
+    std::size_t linked;
 };
 
 std::vector<GraphInfo> graphs;
+std::vector<GraphInfo> fixedCostGraphs;
 std::map<std::tuple<std::string, std::string, std::string>, std::vector<double>> figures;
 
 std::optional<double> Median(const std::string& graph, const std::string& system,
@@ -52,11 +55,33 @@ std::optional<double> Ratio(std::optional<double> numerator, std::optional<doubl
     return *numerator / *denominator;
 }
 
+std::optional<double> Scaled(std::optional<double> value, double factor) {
+    return value ? std::optional<double>(*value * factor) : std::nullopt;
+}
+
 struct Target {
     std::string text;
     std::optional<double> ratio;
     double limit;
 };
+
+// Met, missed or not measured; counts towards `met` or `missed`.
+std::string Verdict(const Target& target, int& met, int& missed) {
+    if (!target.ratio) {
+        return "-";
+    }
+    const bool ok = *target.ratio <= target.limit;
+    ++(ok ? met : missed);
+    return ok ? "yes" : "NO";
+}
+
+// Calls that execute no node or one must cost no more than this, whatever the graph.
+constexpr double fixedCostLimitNs = 2000;
+// From this size on a call that executes at most one node is held to a share of a full Traverse.
+constexpr std::size_t largeGraph = 100000;
+constexpr double shareOfTraverse = 1e-4;
+// A larger chain's fixed cost against the first chain's.
+constexpr double fixedCostGrowth = 1.5;
 
 class TablePrinter {
 public:
@@ -81,6 +106,7 @@ public:
         }
         MemoryRows();
         HostCostRows();
+        ChangedRows();
     }
 
     int met = 0;
@@ -115,14 +141,7 @@ private:
         out << text;
     }
 
-    std::string Verdict(const Target& target) {
-        if (!target.ratio) {
-            return "-";
-        }
-        const bool ok = *target.ratio <= target.limit;
-        ++(ok ? met : missed);
-        return ok ? "yes" : "NO";
-    }
+    std::string Verdict(const Target& target) { return bench::Verdict(target, met, missed); }
 
     void Row(const char* what, const char* unit, const Target& target) {
         Line(what, unit, Format(Get(systems::ours, what)), Format(Get(systems::baseline, what)),
@@ -207,14 +226,119 @@ private:
         }
     }
 
+    // TraverseChanged per call, against a whole Traverse of ours and a whole run of oneTBB's flow
+    // graph, each as the time of one call; the columns are named again for these rows. A call
+    // that executes no node or one is held to a fixed cost, one that executes a cone to the cost
+    // per node of a whole Traverse.
+    void ChangedRows() {
+        Line("after an edit", "unit", "changed", "Traverse", "chg/trav", "tbb", "runs/call",
+             "target", "ratio", "met");
+        ChangedCallRows(measures::changedNoEdit, true);
+        ChangedCallRows(measures::changedSink, true);
+        ChangedPerRunRow(measures::changedSink, false);
+        ChangedCallRows(measures::changedSource, false);
+        ChangedPerRunRow(measures::changedSource, true);
+    }
+
+    std::optional<double> TraverseCall(const char* system) const {
+        return Scaled(Get(system, measures::traverse), static_cast<double>(graph.nodes));
+    }
+
+    void ChangedCallRows(const char* what, bool fixedCost) {
+        const auto call = Get(systems::ours, what);
+        const auto traverseCall = TraverseCall(systems::ours);
+        const auto tbbCall = TraverseCall(systems::tbb);
+        const Target target = fixedCost
+                                  ? Target{"< 2 us per call", Ratio(call, fixedCostLimitNs), 1}
+                                  : Target{"report", std::nullopt, 0};
+        Line(what, "us/call", Format(Scaled(call, 1e-3), "%.2f"),
+             Format(Scaled(traverseCall, 1e-3)), Format(Ratio(call, traverseCall), "%.1e"),
+             Format(Scaled(tbbCall, 1e-3)), Format(Runs(what), "%.0f"), target.text,
+             Format(target.ratio, "%.2fx"), Verdict(target));
+        if (fixedCost && graph.nodes >= largeGraph) {
+            const Target share{"< 1/10000 of a Traverse",
+                               Scaled(Ratio(call, traverseCall), 1 / shareOfTraverse), 1};
+            Line(what, "of Trav", Format(Ratio(call, traverseCall), "%.1e"), "-", "-",
+                 Format(Ratio(call, tbbCall), "%.1e"), "-", share.text,
+                 Format(share.ratio, "%.2fx"), Verdict(share));
+        }
+    }
+
+    // Per node executed: a whole Traverse executes the linked nodes, oneTBB's run every node.
+    void ChangedPerRunRow(const char* what, bool held) {
+        const auto perRun = Ratio(Get(systems::ours, what), Runs(what));
+        const auto traversePerRun = Ratio(TraverseCall(systems::ours),
+                                          std::optional<double>(static_cast<double>(graph.linked)));
+        const Target target =
+            held ? Target{"<= 1.2x Traverse per run", Ratio(perRun, traversePerRun), 1.2}
+                 : Target{"report", std::nullopt, 0};
+        Line(what, "ns/run", Format(perRun), Format(traversePerRun),
+             Format(Ratio(perRun, traversePerRun), "%.2fx"),
+             Format(Get(systems::tbb, measures::traverse)), "-", target.text,
+             Format(target.ratio, "%.2fx"), Verdict(target));
+    }
+
+    std::optional<double> Runs(const char* what) const {
+        return Get(systems::ours, (std::string(what) + "Runs").c_str());
+    }
+
     std::ostream& out;
     const GraphInfo& graph;
 };
 
+// The calls that execute no node or one, on graphs of growing size, each against the first.
+void PrintFixedCost(std::ostream& out, int& met, int& missed) {
+    if (fixedCostGraphs.empty()) {
+        return;
+    }
+    const GraphInfo& first = fixedCostGraphs.front();
+    out << "\nFixed cost of TraverseChanged against graph size (median of the repetitions)\n";
+    auto line = [&out](const std::string& graph, const std::string& nodes, const std::string& what,
+                       const std::string& call, const std::string& runs, const std::string& target,
+                       const std::string& ratio, const std::string& verdict) {
+        char text[256];
+        std::snprintf(text, sizeof text, "  %-12s %9s  %-17s %10s %9s  %-27s %6s  %s\n",
+                      graph.c_str(), nodes.c_str(), what.c_str(), call.c_str(), runs.c_str(),
+                      target.c_str(), ratio.c_str(), verdict.c_str());
+        out << text;
+    };
+    line("graph", "nodes", "measure", "us/call", "runs/call", "target", "ratio", "met");
+    for (const GraphInfo& graph : fixedCostGraphs) {
+        for (const char* what : {measures::changedNoEdit, measures::changedSink}) {
+            const auto call = Median(graph.name, systems::ours, what);
+            const auto runs = Median(graph.name, systems::ours, std::string(what) + "Runs");
+            const bool isFirst = &graph == &first;
+            const Target target{
+                isFirst ? std::string("held to by the others") : "<= 1.5x " + first.name + "'s",
+                isFirst ? std::nullopt : Ratio(call, Median(first.name, systems::ours, what)),
+                fixedCostGrowth};
+            line(graph.name, std::to_string(graph.nodes), what, Format(Scaled(call, 1e-3), "%.2f"),
+                 Format(runs, "%.0f"), target.text, Format(target.ratio, "%.2fx"),
+                 Verdict(target, met, missed));
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+GraphInfo InfoOf(const Shape& shape) {
+    std::size_t linked = 0;
+    for (std::size_t node = 0; node < shape.nodeCount; ++node) {
+        linked += shape.upstream[node].empty() && shape.downstream[node].empty() ? 0 : 1;
+    }
+    return {shape.name, shape.nodeCount, shape.edges.size(), shape.PinCount(), linked};
+}
+
 } // namespace
 
 void RecordGraph(const Shape& shape) {
-    graphs.push_back({shape.name, shape.nodeCount, shape.edges.size(), shape.PinCount()});
+    graphs.push_back(InfoOf(shape));
+}
+
+void RecordFixedCostGraph(const Shape& shape) {
+    fixedCostGraphs.push_back(InfoOf(shape));
 }
 
 void RecordFigure(const std::string& graph, const std::string& system, const std::string& what,
@@ -228,7 +352,11 @@ void PrintTable(std::ostream& out) {
            "Our TopologicalOrder and TraverseAfterEdit each follow an unlink and relink of one link"
            " (outside the timer); SchemaCalls, the node functions' id and schemas that a build"
            " asks for,\nis against the baseline's Build. Rows whose target reads \"report\" count"
-           " towards no target.\n";
+           " towards no target.\nThe rows after \"after an edit\" time TraverseChanged per call"
+           " (ChangedSink after a write to one input pin of a sink,\nChangedSource after one to the"
+           " output pin of the source with the largest cone, the writes not counted) against one"
+           " whole Traverse\nand one whole run of oneTBB's flow graph; runs/call is the nodes each"
+           " call executed.\n";
     int met = 0;
     int missed = 0;
     for (const GraphInfo& graph : graphs) {
@@ -237,6 +365,7 @@ void PrintTable(std::ostream& out) {
         met += printer.met;
         missed += printer.missed;
     }
+    PrintFixedCost(out, met, missed);
     out << "\nTargets met: " << met << " of " << (met + missed) << "\n";
 }
 

@@ -32,6 +32,15 @@ inline const char* const destroyEach = "DestroyEachNode";
 inline const char* const memory = "Memory";
 } // namespace measures
 
+// Recomputing after an edit, per call: TraverseChanged with no edit since the last run, after a
+// host's write to one input pin of a sink and after one to the output pin of the source with the
+// largest cone. Each also has "<measure>Runs", the nodes executed per call.
+namespace measures {
+inline const char* const changedNoEdit = "ChangedNoEdit";
+inline const char* const changedSink = "ChangedSink";
+inline const char* const changedSource = "ChangedSource";
+} // namespace measures
+
 // What a host pays besides: ids made inside the timed build, the ids alone, the diagnostics.
 namespace measures {
 inline const char* const buildWithIds = "BuildWithIds";
@@ -44,7 +53,12 @@ inline const char* const writeGraphviz = "WriteGraphviz";
 /// Registers a graph, in the order the table lists graphs.
 void RecordGraph(const Shape& shape);
 
-/// Nanoseconds per node for a time, bytes per node for memory.
+/// Registers a graph measured only for the fixed cost of TraverseChanged, listed after the
+/// tables in one comparison across sizes; the first such graph is the one the others are held to.
+void RecordFixedCostGraph(const Shape& shape);
+
+/// Nanoseconds per node for a time, bytes per node for memory; for the measures of TraverseChanged,
+/// nanoseconds per call and nodes executed per call.
 void RecordFigure(const std::string& graph, const std::string& system, const std::string& what,
                   double perNode);
 

@@ -52,4 +52,43 @@ void RegisterMeasurement(const Workload& workload, const std::string& system,
         ->Unit(benchmark::kMillisecond);
 }
 
+std::size_t CallsPerBatch(const Shape& shape, std::uint64_t executionsPerCall) {
+    // A call's own work counted as some elements more than those of the nodes it executes.
+    constexpr double fixedElements = 300;
+    const double elementsPerNode = static_cast<double>(shape.nodeCount + shape.edges.size()) /
+                                   static_cast<double>(std::max<std::size_t>(shape.nodeCount, 1));
+    const double elements =
+        static_cast<double>(executionsPerCall) * elementsPerNode + fixedElements;
+    return static_cast<std::size_t>(std::clamp(std::round(budget / elements), 1.0, 10000.0));
+}
+
+void RegisterCallMeasurement(const Workload& workload, const std::string& system,
+                             const std::string& measure,
+                             std::function<std::function<CallBatch()>()> prepare) {
+    const Shape& shape = workload.shape;
+    const std::string name = shape.name + "/" + system + "/" + measure;
+    auto body = [&shape, system, measure, prepare](benchmark::State& state) {
+        const std::function<CallBatch()> batch = prepare();
+        CallBatch total;
+        for (auto _ : state) {
+            const CallBatch figures = batch();
+            state.SetIterationTime(std::max(figures.seconds, 0.0));
+            total.seconds += figures.seconds;
+            total.calls += figures.calls;
+            total.executions += figures.executions;
+        }
+        const double calls = static_cast<double>(std::max<std::uint64_t>(total.calls, 1));
+        const double perCall = total.seconds * 1e9 / calls;
+        const double runs = static_cast<double>(total.executions) / calls;
+        state.counters["ns/call"] = perCall;
+        state.counters["runs/call"] = runs;
+        RecordFigure(shape.name, system, measure, perCall);
+        RecordFigure(shape.name, system, measure + "Runs", runs);
+    };
+    benchmark::RegisterBenchmark(name.c_str(), body)
+        ->UseManualTime()
+        ->Iterations(1)
+        ->Unit(benchmark::kMicrosecond);
+}
+
 } // namespace bench

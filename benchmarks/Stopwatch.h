@@ -5,6 +5,7 @@
 
 #include "Shapes.h"
 
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -46,6 +47,27 @@ using Run = std::function<void(Stopwatch&)>;
 /// ends.
 void RegisterMeasurement(const Workload& workload, const std::string& system,
                          const std::string& measure, std::function<Run()> prepare);
+
+/// What one batch of a per-call measurement timed: `calls` calls that took `seconds` between
+/// them and executed `executions` nodes.
+struct CallBatch {
+    double seconds = 0;
+    std::uint64_t calls = 0;
+    std::uint64_t executions = 0;
+};
+
+/// How many calls one batch makes on the workload, each executing about `executionsPerCall`
+/// nodes: enough for about the element budget, from 1 to 10000.
+std::size_t CallsPerBatch(const Shape& shape, std::uint64_t executionsPerCall);
+
+/// Registers "<graph>/<system>/<measure>" for a call much shorter than a reading of the thread's
+/// clock (which costs microseconds on some machines): each iteration runs one batch of many calls
+/// and times them together. `prepare` is called once per repetition, untimed, and gives the
+/// batch. Records nanoseconds per call under `measure` and nodes executed per call under
+/// `measure` + "Runs".
+void RegisterCallMeasurement(const Workload& workload, const std::string& system,
+                             const std::string& measure,
+                             std::function<std::function<CallBatch()>()> prepare);
 
 /// The most recently made fixture of type T, kept while measurements on one workload follow each
 /// other, so that running, ordering and copying share one built graph instead of building it
