@@ -202,9 +202,7 @@ private:
                 }
                 const std::shared_ptr<const IDataValue> value = output->Object().Pin::GetData();
                 for (PinRecord* downstream : output->Downstream()) {
-                    const Pin& pin = downstream->Object();
-                    if (value != nullptr && pin.Pin::HasUpdatedData() &&
-                        pin.Pin::GetData() == value) {
+                    if (value != nullptr && GraphStore::HoldsWithMark(*downstream, *value)) {
                         continue;
                     }
                     store.MoveInto(*downstream, value);

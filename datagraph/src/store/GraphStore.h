@@ -342,6 +342,12 @@ public:
     /// Writes a value moved along a link: its node is not up to date if the pin now holds
     /// another object, and is looked at again if only the mark is new.
     void MoveInto(PinRecord& pin, std::shared_ptr<const IDataValue> value);
+
+    /// Whether the pin holds this very object, with the mark; no value is copied.
+    static bool HoldsWithMark(const PinRecord& pin, const IDataValue& value) {
+        return pin.pin.updatedData && pin.pin.data.get() == &value;
+    }
+
     /// Before and after a traversal of this graph executes the node (the run and the moves).
     void StartTrackedExecution(const NodeRecord& node);
     /// `node` is the record of `nodeId` while the structure is still at `version`.
