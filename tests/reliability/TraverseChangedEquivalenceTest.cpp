@@ -1,0 +1,109 @@
+#include "TwinHarness.h"
+
+#include "LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+// Random graphs, each copied twice and edited alike through the whole public API; after every
+// edit batch one copy runs Traverse and the other TraverseChanged over the same subgraph, and the
+// two must agree on every pin while the second executes only what changed. The seeds are fixed;
+// more can be run by hand:
+//   KESDATAGRAPH_CHANGED_SEEDS=N        number of sequences (default 1000)
+//   KESDATAGRAPH_CHANGED_FIRST_SEED=K   first seed (default 1)
+//   KESDATAGRAPH_CHANGED_RUNS=M         runs per sequence (default 25)
+
+namespace datagraph::reliability {
+namespace {
+
+long FromEnvironment(const char* name, long fallback) {
+    const char* text = std::getenv(name);
+    return text != nullptr && *text != '\0' ? std::strtol(text, nullptr, 10) : fallback;
+}
+
+std::string Tail(const std::vector<std::string>& log, std::size_t count) {
+    std::string text;
+    for (std::size_t i = log.size() > count ? log.size() - count : 0; i < log.size(); ++i) {
+        text += "  " + log[i] + "\n";
+    }
+    return text;
+}
+
+struct Outcome {
+    TwinTotals totals;
+    long sequencesWithViolations = 0;
+};
+
+// Every sequence, each failure reported with its seed; stops after five mismatching sequences.
+Outcome RunSequences(bool emulate) {
+    const long sequences = FromEnvironment("KESDATAGRAPH_CHANGED_SEEDS", 1000);
+    const long firstSeed = FromEnvironment("KESDATAGRAPH_CHANGED_FIRST_SEED", 1);
+    const long runs = FromEnvironment("KESDATAGRAPH_CHANGED_RUNS", 25);
+    const test::LogCapture quiet; // node failures are logged by the thousand
+    Outcome outcome;
+    long mismatches = 0;
+    for (long seed = firstSeed; seed < firstSeed + sequences && mismatches < 5; ++seed) {
+        TwinHarness harness(static_cast<std::uint32_t>(seed), emulate);
+        try {
+            for (long run = 0; run < runs; ++run) {
+                harness.Step();
+            }
+        } catch (const std::exception& e) {
+            ++mismatches;
+            ADD_FAILURE() << "seed " << seed << ": " << e.what() << "\nlast steps:\n"
+                          << Tail(harness.Log(), 25);
+        }
+        if (!harness.Violations().empty() && ++outcome.sequencesWithViolations <= 3) {
+            ADD_FAILURE() << "seed " << seed << ": " << harness.Violations().front();
+        }
+        outcome.totals += harness.Totals();
+    }
+    return outcome;
+}
+
+void Report(const char* title, const Outcome& outcome) {
+    const TwinTotals& totals = outcome.totals;
+    std::cout << title << ": " << totals.sequences << " sequences, " << totals.edits << " edits, "
+              << totals.runs << " runs (" << totals.refusedRuns << " refused alike), "
+              << totals.failuresCompared << " node failures compared; " << totals.fullExecutions
+              << " executions under Traverse, " << totals.changedExecutions << " in the other ("
+              << totals.fullExecutions - totals.changedExecutions << " saved), "
+              << totals.violations << " executions run or skipped against the rule, in "
+              << outcome.sequencesWithViolations << " sequences" << std::endl;
+    ::testing::Test::RecordProperty("sequences", static_cast<int>(totals.sequences));
+    ::testing::Test::RecordProperty("runs", static_cast<int>(totals.runs));
+    ::testing::Test::RecordProperty("executionsTraverse", static_cast<int>(totals.fullExecutions));
+    ::testing::Test::RecordProperty("executionsOther", static_cast<int>(totals.changedExecutions));
+}
+
+// Guards against a generator that quietly stops reaching the interesting cases.
+void ExpectCoverage(const TwinTotals& totals) {
+    if (totals.sequences >= 100 && totals.runs >= 10 * totals.sequences) {
+        EXPECT_GT(totals.refusedRuns, totals.runs / 100);
+        EXPECT_GT(totals.failuresCompared, totals.runs / 20);
+        EXPECT_GT(totals.fullExecutions, totals.runs);
+    }
+}
+
+TEST(TraverseChangedEquivalenceTest, LeavesEveryPinAsTraverseDoesAndExecutesOnlyWhatChanged) {
+    const Outcome outcome = RunSequences(false);
+    Report("TraverseChanged against Traverse", outcome);
+    EXPECT_EQ(outcome.totals.violations, 0);
+    ExpectCoverage(outcome.totals);
+}
+
+// The harness checked on itself: functions that skip, by writing nothing, every call the check
+// finds without a reason, run by plain Traverse, must leave every pin as Traverse does. Were the
+// check too strict, this would fail where a correct TraverseChanged would be blamed.
+TEST(TraverseChangedEquivalenceTest, SkippingWhatTheCheckFindsUnneededChangesNoPin) {
+    const Outcome outcome = RunSequences(true);
+    Report("emulated skipping against Traverse", outcome);
+    EXPECT_LT(outcome.totals.changedExecutions, outcome.totals.fullExecutions);
+    ExpectCoverage(outcome.totals);
+}
+
+} // namespace
+} // namespace datagraph::reliability
