@@ -14,7 +14,7 @@
 // more can be run by hand:
 //   KESDATAGRAPH_CHANGED_SEEDS=N        number of sequences (default 1000)
 //   KESDATAGRAPH_CHANGED_FIRST_SEED=K   first seed (default 1)
-//   KESDATAGRAPH_CHANGED_RUNS=M         runs per sequence (default 25)
+//   KESDATAGRAPH_CHANGED_RUNS=M         runs per sequence (default 40)
 
 namespace datagraph::reliability {
 namespace {
@@ -41,7 +41,7 @@ struct Outcome {
 Outcome RunSequences(bool emulate) {
     const long sequences = FromEnvironment("KESDATAGRAPH_CHANGED_SEEDS", 1000);
     const long firstSeed = FromEnvironment("KESDATAGRAPH_CHANGED_FIRST_SEED", 1);
-    const long runs = FromEnvironment("KESDATAGRAPH_CHANGED_RUNS", 25);
+    const long runs = FromEnvironment("KESDATAGRAPH_CHANGED_RUNS", 40);
     const test::LogCapture quiet; // node failures are logged by the thousand
     Outcome outcome;
     long mismatches = 0;
