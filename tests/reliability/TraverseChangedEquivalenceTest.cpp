@@ -66,9 +66,12 @@ Outcome RunSequences(bool emulate) {
 
 void Report(const char* title, const Outcome& outcome) {
     const TwinTotals& totals = outcome.totals;
-    std::cout << title << ": " << totals.sequences << " sequences, " << totals.edits << " edits, "
-              << totals.runs << " runs (" << totals.refusedRuns << " refused alike), "
-              << totals.failuresCompared << " node failures compared; " << totals.fullExecutions
+    std::cout << title << ": " << totals.sequences << " sequences (" << totals.nestedTwice
+              << " nesting graphs two deep), " << totals.edits << " edits (" << totals.nestedEdits
+              << " in nested graphs), " << totals.runs << " runs (" << totals.refusedRuns
+              << " ended alike by a cycle or a host failure, " << totals.hostFailures
+              << " of them host failures), " << totals.failuresCompared
+              << " node failures compared; " << totals.fullExecutions
               << " executions under Traverse, " << totals.changedExecutions << " in the other ("
               << totals.fullExecutions - totals.changedExecutions << " saved), "
               << totals.violations << " executions run or skipped against the rule, in "
@@ -83,6 +86,9 @@ void Report(const char* title, const Outcome& outcome) {
 void ExpectCoverage(const TwinTotals& totals) {
     if (totals.sequences >= 100 && totals.runs >= 10 * totals.sequences) {
         EXPECT_GT(totals.refusedRuns, totals.runs / 100);
+        EXPECT_GT(totals.hostFailures, totals.runs / 200);
+        EXPECT_GT(totals.nestedEdits, totals.edits / 20);
+        EXPECT_GT(totals.nestedTwice, totals.sequences / 20);
         EXPECT_GT(totals.failuresCompared, totals.runs / 20);
         EXPECT_GT(totals.fullExecutions, totals.runs);
     }

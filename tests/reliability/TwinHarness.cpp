@@ -10,8 +10,11 @@ namespace datagraph::reliability {
 TwinTotals& TwinTotals::operator+=(const TwinTotals& other) {
     sequences += other.sequences;
     edits += other.edits;
+    nestedEdits += other.nestedEdits;
     runs += other.runs;
     refusedRuns += other.refusedRuns;
+    hostFailures += other.hostFailures;
+    nestedTwice += other.nestedTwice;
     failuresCompared += other.failuresCompared;
     fullExecutions += other.fullExecutions;
     changedExecutions += other.changedExecutions;

@@ -31,8 +31,11 @@ struct TwinMismatch : std::runtime_error {
 struct TwinTotals {
     long sequences = 0;
     long edits = 0;
+    long nestedEdits = 0; // inside an ubernode's graph
     long runs = 0;
-    long refusedRuns = 0;      // cycles and host failures, alike in both graphs
+    long refusedRuns = 0; // cycles and host failures, alike in both graphs
+    long hostFailures = 0;
+    long nestedTwice = 0;      // sequences that reached a graph two ubernodes deep
     long failuresCompared = 0; // NodeFailed reports compared
     long fullExecutions = 0;   // top-graph executions under Traverse
     long changedExecutions = 0;
@@ -167,6 +170,7 @@ void TwinHarness::Both(const std::string& what, const GraphPath& path, Edit edit
         Touch(path, GetNullGUID());
     }
     ++totals.edits;
+    totals.nestedEdits += path.empty() ? 0 : 1;
     if (outcomes[Full] != outcomes[Changed]) {
         throw TwinMismatch(what + ": " + outcomes[Full] + " under Traverse, " + outcomes[Changed] +
                            " under TraverseChanged");

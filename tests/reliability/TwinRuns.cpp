@@ -117,6 +117,7 @@ void TwinHarness::Run() {
     }
     if (outcomes[Full] != "done") {
         ++totals.refusedRuns;
+        totals.hostFailures += outcomes[Full].rfind("HostFailure", 0) == 0 ? 1 : 0;
     }
     if (!observed) {
         return;
@@ -163,6 +164,7 @@ void TwinHarness::FindMissedExecutions(const std::set<GUID>& byFull,
 // Every pin of every graph, nested ones included: the same content and the same mark.
 void TwinHarness::ComparePins() {
     for (const GraphPath& path : AllPaths()) {
+        totals.nestedTwice = path.size() >= 2 ? 1 : totals.nestedTwice;
         const Graph& full = Resolve(Full, path);
         const Graph* changed = nullptr;
         const std::string found = OutcomeOf([&] { changed = &Resolve(Changed, path); });
