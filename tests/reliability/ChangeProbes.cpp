@@ -58,13 +58,13 @@ bool Probe::HasReason(const DataMap& inputs) const {
     return fresh || touched || lastFailed || !SameObjects(inputs, lastInputs);
 }
 
-bool Probe::Called(const GUID& nodeId, const DataMap& inputs) {
+bool Probe::Called(const std::string& nodeName, const DataMap& inputs) {
     const bool reason = HasReason(inputs);
     if (ledger != nullptr && top && (reason || !emulate)) {
         ++ledger->executions;
     }
     if (checked && !reason && !emulate) {
-        ledger->violations.push_back("node " + GUIDToString(nodeId) +
+        ledger->violations.push_back("node " + nodeName +
                                      " executed although nothing it depends on changed");
     }
     fresh = false;
@@ -105,7 +105,7 @@ std::shared_ptr<INodeFunction> ProbedFunction::Clone() const {
 }
 
 DataMap ProbedFunction::Execute(const DataMap& inputs) {
-    if (!probe->Called(behaviour->id, inputs)) {
+    if (!probe->Called(behaviour->name, inputs)) {
         return {}; // as if skipped: the outputs keep their objects
     }
     probe->lastFailed = true;
@@ -198,7 +198,7 @@ std::shared_ptr<INodeFunction> ProbedUbernode::Clone() const {
 }
 
 DataMap ProbedUbernode::Execute(const DataMap& inputs) {
-    if (!probe->Called(GetId(), inputs)) {
+    if (!probe->Called(GetName(), inputs)) {
         return {};
     }
     probe->lastFailed = true;

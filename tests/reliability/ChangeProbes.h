@@ -68,7 +68,7 @@ struct Probe {
 
     /// Whether the call has a reason; a checked call without one is recorded as a violation
     /// unless emulating. Remembers the call's inputs.
-    bool Called(const GUID& nodeId, const DataMap& inputs);
+    bool Called(const std::string& nodeName, const DataMap& inputs);
 };
 
 /// Implemented by both kinds of function of the suite.

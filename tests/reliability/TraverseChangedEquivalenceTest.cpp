@@ -53,7 +53,9 @@ Outcome RunSequences(bool emulate) {
             }
         } catch (const std::exception& e) {
             ++mismatches;
-            ADD_FAILURE() << "seed " << seed << ": " << e.what() << "\nlast steps:\n"
+            ADD_FAILURE() << "seed " << seed << " (KESDATAGRAPH_CHANGED_FIRST_SEED=" << seed
+                          << " KESDATAGRAPH_CHANGED_SEEDS=1 repeats it): " << e.what()
+                          << "\nlast steps:\n"
                           << Tail(harness.Log(), 25);
         }
         if (!harness.Violations().empty() && ++outcome.sequencesWithViolations <= 3) {

@@ -74,8 +74,9 @@ void TwinHarness::WriteValue(const GraphPath& path, int how) {
     const int content = static_cast<int>(choices.Below(6));
     const bool same = how == 1 || (how == 2 && choices.Chance(50));
     const std::string what = how == 2 ? "SetData" : "PutDataOnPin";
-    Both(what + (same ? " of the same object" : " of " + std::to_string(content)), path,
-         [&](Graph& graph, int) {
+    Both(what + (same ? " of the same object" : " of " + std::to_string(content)) + " on " +
+             Named(path, pin),
+         path, [&](Graph& graph, int) {
              std::shared_ptr<const IDataValue> value =
                  same ? graph.GetDataFromPin(pin) : NewNumber(content);
              if (how == 2) {
@@ -94,7 +95,7 @@ void TwinHarness::SetMark(const GraphPath& path) {
     }
     const GUID pin = Pick(pins);
     const bool mark = choices.Chance(30);
-    Both(mark ? "SetUpdatedData(true)" : "SetUpdatedData(false)", path,
+    Both((mark ? "SetUpdatedData(true) on " : "SetUpdatedData(false) on ") + Named(path, pin), path,
          [&](Graph& graph, int) { graph.GetTraversablePin(pin).SetUpdatedData(mark); });
     Touch(path, Resolve(Full, path).GetOwningNode(pin));
 }
@@ -110,7 +111,8 @@ void TwinHarness::Link(const GraphPath& path) {
     if (!linked.empty() && choices.Chance(5)) { // the link that is already there: accepted
         const GUID to = Pick(linked);
         const GUID from = graph.GetUpstreamPin(to);
-        Both("LinkPins again", path, [&](Graph& g, int) { g.LinkPins(from, to); });
+        Both("LinkPins again " + Named(path, from) + " -> " + Named(path, to), path,
+             [&](Graph& g, int) { g.LinkPins(from, to); });
         return;
     }
     if (outputs.empty() || free.empty()) {
@@ -121,7 +123,8 @@ void TwinHarness::Link(const GraphPath& path) {
     if (Reaches(graph, graph.GetOwningNode(to), graph.GetOwningNode(from))) {
         return; // cycles come from MakeCycle only
     }
-    Both("LinkPins", path, [&](Graph& g, int) { g.LinkPins(from, to); });
+    Both("LinkPins " + Named(path, from) + " -> " + Named(path, to), path,
+         [&](Graph& g, int) { g.LinkPins(from, to); });
 }
 
 void TwinHarness::Unlink(const GraphPath& path) {
@@ -138,9 +141,11 @@ void TwinHarness::Unlink(const GraphPath& path) {
     const GUID to = Pick(linked);
     const GUID from = graph.GetUpstreamPin(to);
     if (choices.Chance(50)) {
-        Both("UnlinkPins", path, [&](Graph& g, int) { g.UnlinkPins(from, to); });
+        Both("UnlinkPins " + Named(path, from) + " -> " + Named(path, to), path,
+             [&](Graph& g, int) { g.UnlinkPins(from, to); });
     } else {
-        Both("UnlinkInputPin", path, [&](Graph& g, int) { g.UnlinkInputPin(to); });
+        Both("UnlinkInputPin " + Named(path, to), path,
+             [&](Graph& g, int) { g.UnlinkInputPin(to); });
     }
 }
 
@@ -158,14 +163,15 @@ void TwinHarness::CreatePin(const GraphPath& path) {
     const GUID node = Pick(nodes);
     const GUID pin = NextId();
     const bool output = choices.Chance(50);
-    Both(output ? "CreateOutputPin" : "CreateInputPin", path, [&](Graph& g, int) {
-        if (output) {
-            g.CreateOutputPin(node, pin, typeid(Number));
-            ProbeOf(g.GetConstNode(node))->outputs.push_back(pin);
-        } else {
-            g.CreateInputPin(node, pin, typeid(Number));
-        }
-    });
+    Both((output ? "CreateOutputPin on " : "CreateInputPin on ") + Named(path, node), path,
+         [&](Graph& g, int) {
+             if (output) {
+                 g.CreateOutputPin(node, pin, typeid(Number));
+                 ProbeOf(g.GetConstNode(node))->outputs.push_back(pin);
+             } else {
+                 g.CreateInputPin(node, pin, typeid(Number));
+             }
+         });
     Touch(path, node);
 }
 
@@ -183,15 +189,16 @@ void TwinHarness::DestroyPin(const GraphPath& path) {
     const GUID pin = Pick(pins);
     const GUID node = graph.GetOwningNode(pin);
     const bool output = IsOutput(graph, pin);
-    Both(output ? "DestroyOutputPin" : "DestroyInputPin", path, [&](Graph& g, int) {
-        if (output) {
-            g.DestroyOutputPin(node, pin);
-            std::vector<GUID>& written = ProbeOf(g.GetConstNode(node))->outputs;
-            written.erase(std::remove(written.begin(), written.end(), pin), written.end());
-        } else {
-            g.DestroyInputPin(node, pin);
-        }
-    });
+    Both((output ? "DestroyOutputPin " : "DestroyInputPin ") + Named(path, pin), path,
+         [&](Graph& g, int) {
+             if (output) {
+                 g.DestroyOutputPin(node, pin);
+                 std::vector<GUID>& written = ProbeOf(g.GetConstNode(node))->outputs;
+                 written.erase(std::remove(written.begin(), written.end(), pin), written.end());
+             } else {
+                 g.DestroyInputPin(node, pin);
+             }
+         });
     Touch(path, node);
 }
 

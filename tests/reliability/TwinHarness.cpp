@@ -275,6 +275,19 @@ bool TwinHarness::Reaches(const Graph& graph, const GUID& from, const GUID& to) 
     return false;
 }
 
+// A node as "name", a pin as "name.pin-id-prefix", for the log.
+std::string TwinHarness::Named(const GraphPath& path, const GUID& id) {
+    const Graph& graph = Resolve(Full, path);
+    const std::string brief = GUIDToString(id).substr(0, 8);
+    if (graph.HasNode(id)) {
+        return graph.GetConstNode(id).GetNodeFunction().GetName();
+    }
+    if (graph.HasPin(id)) {
+        return Named(path, graph.GetOwningNode(id)) + "." + brief;
+    }
+    return "unknown " + brief;
+}
+
 bool TwinHarness::IsUbernode(const Graph& graph, const GUID& node) const {
     return ProbeOf(graph.GetConstNode(node))->inner != nullptr;
 }

@@ -10,8 +10,11 @@
 #include "ChoiceSource.h"
 
 #include <datagraph/Graph.h>
+#include <datagraph/ITraversalObserver.h>
 
+#include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <random>
@@ -42,6 +45,37 @@ struct TwinTotals {
     long violations = 0;
 
     TwinTotals& operator+=(const TwinTotals& other);
+};
+
+// What one run told its observer.
+class RunReport : public ITraversalObserver {
+public:
+    void NodeRan(const GUID& nodeId, std::chrono::nanoseconds) override {
+        ran.insert(nodeId);
+        Count(nodeId);
+    }
+
+    void NodeSkipped(const GUID& nodeId, SkipReason, const IdentifierSet&) override {
+        Count(nodeId);
+    }
+
+    void NodeFailed(const GUID& nodeId, const std::string& message) override {
+        failed.emplace(nodeId, message);
+        Count(nodeId);
+    }
+
+    std::set<GUID> ran;
+    std::map<GUID, std::string> failed;
+    std::set<GUID> repeated; // told more than once in one run
+
+private:
+    void Count(const GUID& nodeId) {
+        if (!told.insert(nodeId).second) {
+            repeated.insert(nodeId);
+        }
+    }
+
+    std::set<GUID> told;
 };
 
 /// "done", or the kind and message of what the action raised.
@@ -111,6 +145,7 @@ private:
     std::vector<GUID> Pins(const Graph& graph) const;
     bool IsOutput(const Graph& graph, const GUID& pin) const;
     bool Reaches(const Graph& graph, const GUID& from, const GUID& to) const;
+    std::string Named(const GraphPath& path, const GUID& id);
     bool IsUbernode(const Graph& graph, const GUID& node) const;
 
     // Edits, applied alike to both graphs (TwinEdits.cpp).
@@ -134,7 +169,10 @@ private:
     void CopyBoth();
 
     // Running and comparing (TwinRuns.cpp).
+    enum class Call { Observed, Default, Plain }; // which overload runs the graphs
     void Run();
+    std::string RunOne(int twin, const GUID& subgraph, Call call, RunReport& report);
+    void CompareReports(const RunReport& full, const RunReport& changed);
     void FindMissedExecutions(const std::set<GUID>& byFull, const std::set<GUID>& byChanged);
     void ComparePins();
     void CompareOrders();

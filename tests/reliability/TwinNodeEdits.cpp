@@ -14,13 +14,14 @@ void TwinHarness::CreateNode(const GraphPath& path) {
         made = std::make_shared<ProbedFunction>(NewBehaviour(top));
     }
     const GUID node = made->GetId();
-    Both("CreateNode", path,
+    Both("CreateNode " + made->GetName(), path,
          [&](Graph& g, int twin) { g.CreateNode(twin == Full ? made : made->Clone(), subgraph); });
     for (int twin : {Full, Changed}) {
         Configure(twin);
     }
     for (const auto& [from, to] : ChooseLinks(Resolve(Full, path), node)) {
-        Both("LinkPins to the new node", path, [&](Graph& g, int) { g.LinkPins(from, to); });
+        Both("LinkPins " + Named(path, from) + " -> " + Named(path, to), path,
+             [&](Graph& g, int) { g.LinkPins(from, to); });
     }
 }
 
@@ -32,7 +33,7 @@ void TwinHarness::DestroyNode(const GraphPath& path) {
         }
     }
     const GUID node = nodes.empty() || choices.Chance(3) ? NextId() : Pick(nodes);
-    Both("DestroyNode", path, [&](Graph& g, int) { g.DestroyNode(node); });
+    Both("DestroyNode " + Named(path, node), path, [&](Graph& g, int) { g.DestroyNode(node); });
 }
 
 void TwinHarness::AssignToSubgraph() {
@@ -42,14 +43,14 @@ void TwinHarness::AssignToSubgraph() {
     }
     const GUID node = Pick(nodes);
     const GUID subgraph = Pick(subgraphs);
-    Both("AssignNodeToExecutionSubgraphs", {},
+    Both("AssignNodeToExecutionSubgraphs " + Named({}, node), {},
          [&](Graph& g, int) { g.AssignNodeToExecutionSubgraphs(node, subgraph); });
 }
 
 void TwinHarness::MarkChanged(const GraphPath& path) {
     const std::vector<GUID> nodes = Nodes(Resolve(Full, path));
     const GUID node = nodes.empty() || choices.Chance(5) ? NextId() : Pick(nodes);
-    Both("MarkChanged", path, [&](Graph& g, int) { g.MarkChanged(node); });
+    Both("MarkChanged " + Named(path, node), path, [&](Graph& g, int) { g.MarkChanged(node); });
     Touch(path, node);
 }
 
@@ -62,8 +63,7 @@ void TwinHarness::ChangeExternalState() {
         const auto* function =
             dynamic_cast<const ProbedFunction*>(&graph.GetConstNode(node).GetNodeFunction());
         if (function != nullptr && function->GetBehaviour().external != nullptr) {
-            Both("MarkChanged on an external node", {},
-                 [&](Graph& g, int) { g.MarkChanged(node); });
+            Both("MarkChanged " + Named({}, node), {}, [&](Graph& g, int) { g.MarkChanged(node); });
             Touch({}, node);
         }
     }
@@ -83,7 +83,8 @@ void TwinHarness::ExecuteDirectly() {
     }
     const GUID node = Pick(nodes);
     Touch({}, node);
-    Both("Node::Execute", {}, [&](Graph& g, int) { g.GetTraversableNode(node).Execute(); });
+    Both("Node::Execute of " + Named({}, node), {},
+         [&](Graph& g, int) { g.GetTraversableNode(node).Execute(); });
     Touch({}, node);
 }
 
@@ -111,7 +112,8 @@ void TwinHarness::MakeCycle() {
         return;
     }
     const GUID from = Pick(outputs);
-    Both("LinkPins closing a cycle", {}, [&](Graph& g, int) { g.LinkPins(from, to); });
+    Both("LinkPins closing a cycle " + Named({}, from) + " -> " + Named({}, to), {},
+         [&](Graph& g, int) { g.LinkPins(from, to); });
     cycleLink = std::make_pair(from, to);
 }
 

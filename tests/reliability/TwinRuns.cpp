@@ -10,36 +10,13 @@
 namespace datagraph::reliability {
 namespace {
 
-// What one run told its observer.
-class Recorder : public ITraversalObserver {
-public:
-    void NodeRan(const GUID& nodeId, std::chrono::nanoseconds) override {
-        ran.insert(nodeId);
-        Count(nodeId);
+std::string Listed(const std::map<GUID, std::string>& failures) {
+    std::string text;
+    for (const auto& [node, message] : failures) {
+        text += GUIDToString(node) + " (" + message + ") ";
     }
-
-    void NodeSkipped(const GUID& nodeId, SkipReason, const IdentifierSet&) override {
-        Count(nodeId);
-    }
-
-    void NodeFailed(const GUID& nodeId, const std::string& message) override {
-        failed.emplace(nodeId, message);
-        Count(nodeId);
-    }
-
-    std::set<GUID> ran;
-    std::map<GUID, std::string> failed;
-    std::set<GUID> repeated; // told more than once in one run
-
-private:
-    void Count(const GUID& nodeId) {
-        if (!told.insert(nodeId).second) {
-            repeated.insert(nodeId);
-        }
-    }
-
-    std::set<GUID> told;
-};
+    return text.empty() ? "none " : text;
+}
 
 std::string Describe(const Graph& graph, const GUID& pin) {
     const GUID node = graph.GetOwningNode(pin);
@@ -81,61 +58,69 @@ void TwinHarness::Step() {
 
 // Both graphs run over one subgraph, through the observer overloads most of the time.
 void TwinHarness::Run() {
-    const std::uint32_t which = choices.Below(100);
-    const GUID subgraph = which < 55   ? subgraphs[0]
-                          : which < 95 ? subgraphs[1 + choices.Below(2)]
+    const std::uint32_t which = choices.Below(20);
+    const GUID subgraph = which < 11   ? subgraphs[0]
+                          : which < 19 ? subgraphs[1 + which % 2]
                                        : NextId();
-    const bool observed = choices.Chance(90);
-    const bool defaultOverload = !observed && subgraph == subgraphs[0] && choices.Chance(50);
-    Recorder recorders[2];
-    std::string outcomes[2];
-    outcomes[Full] = OutcomeOf([&] {
-        Graph& graph = *twins[Full];
-        observed          ? graph.Traverse(subgraph, recorders[Full])
-        : defaultOverload ? graph.Traverse()
-                          : graph.Traverse(subgraph);
-    });
-    outcomes[Changed] = OutcomeOf([&] {
-        Graph& graph = *twins[Changed];
-        if (emulate) {
-            graph.Traverse(subgraph, recorders[Changed]);
-            return;
-        }
-        observed          ? graph.TraverseChanged(subgraph, recorders[Changed])
-        : defaultOverload ? graph.TraverseChanged()
-                          : graph.TraverseChanged(subgraph);
-    });
+    const Call call = choices.Chance(90)                               ? Call::Observed
+                      : subgraph == subgraphs[0] && choices.Chance(50) ? Call::Default
+                                                                       : Call::Plain;
+    RunReport reports[2];
+    const std::string full = RunOne(Full, subgraph, call, reports[Full]);
+    const std::string changed = RunOne(Changed, subgraph, call, reports[Changed]);
     ++totals.runs;
     log.push_back("run " + std::to_string(totals.runs) + " over subgraph " +
-                  std::to_string(which < 55   ? 0
-                                 : which < 95 ? 1
+                  std::to_string(which < 11   ? 0
+                                 : which < 19 ? 1 + which % 2
                                               : 3) +
-                  ": " + outcomes[Full]);
-    if (outcomes[Full] != outcomes[Changed]) {
-        throw TwinMismatch("the run ended with " + outcomes[Full] + " under Traverse but " +
-                           outcomes[Changed] + " under TraverseChanged");
+                  ": " + full);
+    if (full != changed) {
+        throw TwinMismatch("the run ended with " + full + " under Traverse but " + changed +
+                           " under TraverseChanged");
     }
-    if (outcomes[Full] != "done") {
+    if (full != "done") {
         ++totals.refusedRuns;
-        totals.hostFailures += outcomes[Full].rfind("HostFailure", 0) == 0 ? 1 : 0;
+        totals.hostFailures += full.rfind("HostFailure", 0) == 0 ? 1 : 0;
     }
-    if (!observed) {
-        return;
+    if (call == Call::Observed) {
+        CompareReports(reports[Full], reports[Changed]);
     }
-    if (recorders[Full].failed != recorders[Changed].failed) {
-        throw TwinMismatch("the runs reported different failures");
+}
+
+// One twin's run through one of the overloads; the emulating twin runs Traverse.
+std::string TwinHarness::RunOne(int twin, const GUID& subgraph, Call call, RunReport& report) {
+    Graph& graph = *twins[twin];
+    return OutcomeOf([&] {
+        if (twin == Full || emulate) {
+            call == Call::Observed  ? graph.Traverse(subgraph, report)
+            : call == Call::Default ? graph.Traverse()
+                                    : graph.Traverse(subgraph);
+        } else {
+            call == Call::Observed  ? graph.TraverseChanged(subgraph, report)
+            : call == Call::Default ? graph.TraverseChanged()
+                                    : graph.TraverseChanged(subgraph);
+        }
+    });
+}
+
+// The same failures; TraverseChanged ran nothing Traverse did not, and skipped only what was up
+// to date; neither told the observer twice about a node.
+void TwinHarness::CompareReports(const RunReport& full, const RunReport& changed) {
+    if (full.failed != changed.failed) {
+        throw TwinMismatch("the runs reported different failures: " + Listed(full.failed) +
+                           "under Traverse, " + Listed(changed.failed) + "under TraverseChanged");
     }
-    totals.failuresCompared += static_cast<long>(recorders[Full].failed.size());
-    for (const GUID& node : recorders[Changed].ran) {
-        if (recorders[Full].ran.count(node) == 0) {
-            throw TwinMismatch("node " + GUIDToString(node) +
+    totals.failuresCompared += static_cast<long>(full.failed.size());
+    for (const GUID& node : changed.ran) {
+        if (full.ran.count(node) == 0) {
+            throw TwinMismatch("node " + Named({}, node) +
                                " ran under TraverseChanged but not under Traverse");
         }
     }
-    if (!recorders[Full].repeated.empty() || !recorders[Changed].repeated.empty()) {
+    if (!full.repeated.empty() || !changed.repeated.empty()) {
         throw TwinMismatch("the observer was told twice about one node in one run");
     }
-    FindMissedExecutions(recorders[Full].ran, recorders[Changed].ran);
+    FindMissedExecutions(full.ran, changed.ran);
 }
 
 // A node that Traverse executed and TraverseChanged did not must have been up to date: its
@@ -155,7 +140,7 @@ void TwinHarness::FindMissedExecutions(const std::set<GUID>& byFull,
         }
         if (ProbeOf(graph.GetConstNode(node))->HasReason(inputs)) {
             ledgers[Changed].violations.push_back(
-                "node " + GUIDToString(node) +
+                "node " + Named({}, node) +
                 " had something to recompute, but only Traverse executed it");
         }
     }
