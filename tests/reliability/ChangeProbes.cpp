@@ -62,6 +62,7 @@ bool Probe::Called(const std::string& nodeName, const DataMap& inputs) {
     const bool reason = HasReason(inputs);
     if (ledger != nullptr && top && (reason || !emulate)) {
         ++ledger->executions;
+        ledger->called.push_back(nodeName);
     }
     if (checked && !reason && !emulate) {
         ledger->violations.push_back("node " + nodeName +

@@ -46,6 +46,7 @@ struct HostFailure : std::runtime_error {
 /// What one graph's functions report to the harness.
 struct Ledger {
     long executions = 0;                 // calls of the functions of the top graph
+    std::vector<std::string> called;     // their names, since the harness last cleared it
     std::vector<std::string> violations; // calls that had no reason
 };
 

@@ -55,7 +55,10 @@ public:
         Count(nodeId);
     }
 
-    void NodeSkipped(const GUID& nodeId, SkipReason, const IdentifierSet&) override {
+    void NodeSkipped(const GUID& nodeId, SkipReason reason,
+                     const IdentifierSet& unmarkedInputPins) override {
+        skipped[nodeId] = {reason,
+                           std::set<GUID>(unmarkedInputPins.begin(), unmarkedInputPins.end())};
         Count(nodeId);
     }
 
@@ -66,6 +69,7 @@ public:
 
     std::set<GUID> ran;
     std::map<GUID, std::string> failed;
+    std::map<GUID, std::pair<SkipReason, std::set<GUID>>> skipped;
     std::set<GUID> repeated; // told more than once in one run
 
 private:
@@ -172,7 +176,8 @@ private:
     enum class Call { Observed, Default, Plain }; // which overload runs the graphs
     void Run();
     std::string RunOne(int twin, const GUID& subgraph, Call call, RunReport& report);
-    void CompareReports(const RunReport& full, const RunReport& changed);
+    void CompareReports(const RunReport& full, const RunReport& changed, bool hostFailure);
+    void CompareWithCalls(const RunReport& changed, bool hostFailure);
     void FindMissedExecutions(const std::set<GUID>& byFull, const std::set<GUID>& byChanged);
     void ComparePins();
     void CompareOrders();

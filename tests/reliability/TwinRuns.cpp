@@ -4,6 +4,7 @@
 #include <datagraph/Pin.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -66,6 +67,7 @@ void TwinHarness::Run() {
                       : subgraph == subgraphs[0] && choices.Chance(50) ? Call::Default
                                                                        : Call::Plain;
     RunReport reports[2];
+    ledgers[Changed].called.clear();
     const std::string full = RunOne(Full, subgraph, call, reports[Full]);
     const std::string changed = RunOne(Changed, subgraph, call, reports[Changed]);
     ++totals.runs;
@@ -83,7 +85,7 @@ void TwinHarness::Run() {
         totals.hostFailures += full.rfind("HostFailure", 0) == 0 ? 1 : 0;
     }
     if (call == Call::Observed) {
-        CompareReports(reports[Full], reports[Changed]);
+        CompareReports(reports[Full], reports[Changed], full.rfind("HostFailure", 0) == 0);
     }
 }
 
@@ -103,9 +105,11 @@ std::string TwinHarness::RunOne(int twin, const GUID& subgraph, Call call, RunRe
     });
 }
 
-// The same failures; TraverseChanged ran nothing Traverse did not, and skipped only what was up
-// to date; neither told the observer twice about a node.
-void TwinHarness::CompareReports(const RunReport& full, const RunReport& changed) {
+// The same failures; TraverseChanged ran nothing Traverse did not, skipped only what was up to
+// date, reported each execution and gave the reasons Traverse gave for the nodes it skipped;
+// neither told the observer twice about a node.
+void TwinHarness::CompareReports(const RunReport& full, const RunReport& changed,
+                                 bool hostFailure) {
     if (full.failed != changed.failed) {
         throw TwinMismatch("the runs reported different failures: " + Listed(full.failed) +
                            "under Traverse, " + Listed(changed.failed) + "under TraverseChanged");
@@ -120,7 +124,39 @@ void TwinHarness::CompareReports(const RunReport& full, const RunReport& changed
     if (!full.repeated.empty() || !changed.repeated.empty()) {
         throw TwinMismatch("the observer was told twice about one node in one run");
     }
+    for (const auto& [node, reason] : changed.skipped) {
+        const auto found = full.skipped.find(node);
+        if (found == full.skipped.end() || found->second != reason) {
+            throw TwinMismatch("TraverseChanged skipped " + Named({}, node) +
+                               " for a reason that Traverse did not give");
+        }
+    }
+    if (!emulate) {
+        CompareWithCalls(changed, hostFailure);
+    }
     FindMissedExecutions(full.ran, changed.ran);
+}
+
+// Each execution of the run is reported as NodeRan or NodeFailed, but for the one that raised a
+// host failure.
+void TwinHarness::CompareWithCalls(const RunReport& changed, bool hostFailure) {
+    std::multiset<std::string> called(ledgers[Changed].called.begin(),
+                                      ledgers[Changed].called.end());
+    std::multiset<std::string> reported;
+    for (const GUID& node : changed.ran) {
+        reported.insert(Named({}, node));
+    }
+    for (const auto& entry : changed.failed) {
+        reported.insert(Named({}, entry.first));
+    }
+    std::vector<std::string> unreported;
+    std::set_difference(called.begin(), called.end(), reported.begin(), reported.end(),
+                        std::back_inserter(unreported));
+    const bool allReported =
+        std::includes(called.begin(), called.end(), reported.begin(), reported.end());
+    if (!allReported || unreported.size() > (hostFailure ? 1u : 0u)) {
+        throw TwinMismatch("TraverseChanged's observer was not told of each execution");
+    }
 }
 
 // A node that Traverse executed and TraverseChanged did not must have been up to date: its
