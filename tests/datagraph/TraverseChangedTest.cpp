@@ -121,6 +121,11 @@ TEST_F(TraverseChangedTest, DiamondRunsItsBottomOnceForAChangeAtTheTop) {
     EXPECT_EQ(ran.front(), "a");
     EXPECT_EQ(ran.back(), "bottom");
     EXPECT_EQ(Result(bottom->Output("product")), 4 * 30);
+
+    // A mark set again on one side: that side runs, and the bottom, which gets a new object.
+    graph.GetTraversablePin(right->Input("x")).SetUpdatedData(true);
+    EXPECT_EQ(Changed(), (Names{"right", "bottom"}));
+    EXPECT_EQ(Result(bottom->Output("product")), 4 * 30);
 }
 
 // a (main subgraph) --> b (other subgraph)

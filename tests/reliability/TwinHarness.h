@@ -2,9 +2,10 @@
 
 // Two copies of one random graph, edited alike: the first is run with Traverse, the second with
 // TraverseChanged over the same execution subgraph. After every run both must hold the same
-// value contents and marks on every pin, at every depth of nesting, must have reported the same
-// failures, and the second must have executed only nodes that had something to recompute. Ids
-// come from the seeded engine, so that a seed repeats its sequence exactly.
+// value contents and marks on every pin, at every depth of nesting, and must have reported the
+// same failures and skips; the second must have executed exactly the nodes that had something
+// to recompute, and told its observer of each. Ids come from the seeded engine, so that a seed
+// repeats its sequence exactly.
 
 #include "ChangeProbes.h"
 #include "ChoiceSource.h"
@@ -190,9 +191,9 @@ private:
     int names = 0;
     Ledger ledgers[2];
     std::unique_ptr<Graph> twins[2];
-    std::vector<GUID> subgraphs;  // of the top graphs, the default first
-    std::set<GUID> protectedPins; // inner pins an ubernode reads or writes, and their owners
-    std::set<GUID> protectedNodes;
+    std::vector<GUID> subgraphs;   // of the top graphs, the default first
+    std::set<GUID> protectedPins;  // inner pins an ubernode reads or writes: never destroyed
+    std::set<GUID> protectedNodes; // and the nodes that own them
     std::optional<std::pair<GUID, GUID>> cycleLink;
     std::vector<std::string> log;
     TwinTotals totals;
