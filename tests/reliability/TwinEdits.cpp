@@ -49,7 +49,7 @@ void TwinHarness::RandomEdit() {
     } else if (kind < 75) {
         AssignToSubgraph();
     } else if (kind < 81) {
-        MarkChanged(path);
+        MarkChanged();
     } else if (kind < 85) {
         ChangeExternalState();
     } else if (kind < 88) {
@@ -74,18 +74,20 @@ void TwinHarness::WriteValue(const GraphPath& path, int how) {
     const int content = static_cast<int>(choices.Below(6));
     const bool same = how == 1 || (how == 2 && choices.Chance(50));
     const std::string what = how == 2 ? "SetData" : "PutDataOnPin";
-    Both(what + (same ? " of the same object" : " of " + std::to_string(content)) + " on " +
-             Named(path, pin),
-         path, [&](Graph& graph, int) {
-             std::shared_ptr<const IDataValue> value =
-                 same ? graph.GetDataFromPin(pin) : NewNumber(content);
-             if (how == 2) {
-                 graph.GetTraversablePin(pin).SetData(std::move(value));
-             } else {
-                 graph.PutDataOnPin(pin, std::move(value));
-             }
-         });
-    Touch(path, Resolve(Full, path).GetOwningNode(pin));
+    Both(
+        what + (same ? " of the same object" : " of " + std::to_string(content)) + " on " +
+            Named(path, pin),
+        path,
+        [&](Graph& graph, int) {
+            std::shared_ptr<const IDataValue> value =
+                same ? graph.GetDataFromPin(pin) : NewNumber(content);
+            if (how == 2) {
+                graph.GetTraversablePin(pin).SetData(std::move(value));
+            } else {
+                graph.PutDataOnPin(pin, std::move(value));
+            }
+        },
+        Resolve(Full, path).GetOwningNode(pin));
 }
 
 void TwinHarness::SetMark(const GraphPath& path) {
@@ -96,8 +98,8 @@ void TwinHarness::SetMark(const GraphPath& path) {
     const GUID pin = Pick(pins);
     const bool mark = choices.Chance(30);
     Both((mark ? "SetUpdatedData(true) on " : "SetUpdatedData(false) on ") + Named(path, pin), path,
-         [&](Graph& graph, int) { graph.GetTraversablePin(pin).SetUpdatedData(mark); });
-    Touch(path, Resolve(Full, path).GetOwningNode(pin));
+         [&](Graph& graph, int) { graph.GetTraversablePin(pin).SetUpdatedData(mark); },
+         Resolve(Full, path).GetOwningNode(pin));
 }
 
 void TwinHarness::Link(const GraphPath& path) {
@@ -108,7 +110,7 @@ void TwinHarness::Link(const GraphPath& path) {
     for (const GUID& pin : Pins(graph)) {
         (IsOutput(graph, pin) ? outputs : graph.HasUpstreamPin(pin) ? linked : free).push_back(pin);
     }
-    if (!linked.empty() && choices.Chance(5)) { // the link that is already there: accepted
+    if (path.empty() && !linked.empty() && choices.Chance(5)) { // a link already there: accepted
         const GUID to = Pick(linked);
         const GUID from = graph.GetUpstreamPin(to);
         Both("LinkPins again " + Named(path, from) + " -> " + Named(path, to), path,
@@ -171,8 +173,8 @@ void TwinHarness::CreatePin(const GraphPath& path) {
              } else {
                  g.CreateInputPin(node, pin, typeid(Number));
              }
-         });
-    Touch(path, node);
+         },
+         node);
 }
 
 void TwinHarness::DestroyPin(const GraphPath& path) {
@@ -198,8 +200,8 @@ void TwinHarness::DestroyPin(const GraphPath& path) {
              } else {
                  g.DestroyInputPin(node, pin);
              }
-         });
-    Touch(path, node);
+         },
+         node);
 }
 
 } // namespace datagraph::reliability

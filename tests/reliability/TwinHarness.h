@@ -154,7 +154,9 @@ private:
     bool IsUbernode(const Graph& graph, const GUID& node) const;
 
     // Edits, applied alike to both graphs (TwinEdits.cpp).
-    template <typename Edit> void Both(const std::string& what, const GraphPath& path, Edit edit);
+    template <typename Edit>
+    void Both(const std::string& what, const GraphPath& path, Edit edit,
+              const GUID& touched = GetNullGUID());
     void Touch(const GraphPath& path, const GUID& node);
     void RandomEdit();
     void WriteValue(const GraphPath& path, int how);
@@ -166,7 +168,7 @@ private:
     void CreateNode(const GraphPath& path);
     void DestroyNode(const GraphPath& path);
     void AssignToSubgraph();
-    void MarkChanged(const GraphPath& path);
+    void MarkChanged();
     void ChangeExternalState();
     void ExecuteDirectly();
     void MakeCycle();
@@ -201,17 +203,19 @@ private:
     std::vector<std::string> violations;
 };
 
-// Runs the edit on both graphs; both must accept it, or both refuse it alike. An edit inside a
-// nested graph touches every ubernode on the way down.
+// Runs the edit on both graphs; both must accept it, or both refuse it alike. An accepted edit
+// touches the node `touched` names, if any, and, inside a nested graph, every ubernode on the way
+// down; a refused one touches nothing.
 template <typename Edit>
-void TwinHarness::Both(const std::string& what, const GraphPath& path, Edit edit) {
+void TwinHarness::Both(const std::string& what, const GraphPath& path, Edit edit,
+                       const GUID& touched) {
     log.push_back(what + (path.empty() ? "" : " at depth " + std::to_string(path.size())));
     std::string outcomes[2];
     for (int twin : {Full, Changed}) {
         outcomes[twin] = OutcomeOf([&] { edit(Resolve(twin, path), twin); });
     }
-    if (!path.empty()) {
-        Touch(path, GetNullGUID());
+    if (outcomes[Full] == "done" && outcomes[Changed] == "done") {
+        Touch(path, touched);
     }
     ++totals.edits;
     totals.nestedEdits += path.empty() ? 0 : 1;

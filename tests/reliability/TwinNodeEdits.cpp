@@ -47,11 +47,11 @@ void TwinHarness::AssignToSubgraph() {
          [&](Graph& g, int) { g.AssignNodeToExecutionSubgraphs(node, subgraph); });
 }
 
-void TwinHarness::MarkChanged(const GraphPath& path) {
-    const std::vector<GUID> nodes = Nodes(Resolve(Full, path));
+void TwinHarness::MarkChanged() {
+    const std::vector<GUID> nodes = Nodes(Resolve(Full, {}));
     const GUID node = nodes.empty() || choices.Chance(5) ? NextId() : Pick(nodes);
-    Both("MarkChanged " + Named(path, node), path, [&](Graph& g, int) { g.MarkChanged(node); });
-    Touch(path, node);
+    Both(
+        "MarkChanged " + Named({}, node), {}, [&](Graph& g, int) { g.MarkChanged(node); }, node);
 }
 
 // The state that external functions read changes, and the host says so for each of them.
@@ -63,8 +63,9 @@ void TwinHarness::ChangeExternalState() {
         const auto* function =
             dynamic_cast<const ProbedFunction*>(&graph.GetConstNode(node).GetNodeFunction());
         if (function != nullptr && function->GetBehaviour().external != nullptr) {
-            Both("MarkChanged " + Named({}, node), {}, [&](Graph& g, int) { g.MarkChanged(node); });
-            Touch({}, node);
+            Both(
+                "MarkChanged " + Named({}, node), {}, [&](Graph& g, int) { g.MarkChanged(node); },
+                node);
         }
     }
 }
@@ -82,10 +83,10 @@ void TwinHarness::ExecuteDirectly() {
         return;
     }
     const GUID node = Pick(nodes);
-    Touch({}, node);
-    Both("Node::Execute of " + Named({}, node), {},
-         [&](Graph& g, int) { g.GetTraversableNode(node).Execute(); });
-    Touch({}, node);
+    Touch({}, node); // a reason for the call, which leaves the node not up to date
+    Both(
+        "Node::Execute of " + Named({}, node), {},
+        [&](Graph& g, int) { g.GetTraversableNode(node).Execute(); }, node);
 }
 
 // Links a node's free input to an output of itself or of a node downstream of it.
