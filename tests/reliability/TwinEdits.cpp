@@ -72,7 +72,9 @@ void TwinHarness::WriteValue(const GraphPath& path, int how) {
     }
     const GUID pin = Pick(pins);
     const int content = static_cast<int>(choices.Below(6));
-    const bool same = how == 1 || (how == 2 && choices.Chance(50));
+    // The object the pin holds, when it holds one: a refused write of nothing would touch no node.
+    const bool same = (how == 1 || (how == 2 && choices.Chance(50))) &&
+                      Resolve(Full, path).GetDataFromPin(pin) != nullptr;
     const std::string what = how == 2 ? "SetData" : "PutDataOnPin";
     Both(
         what + (same ? " of the same object" : " of " + std::to_string(content)) + " on " +
@@ -96,7 +98,9 @@ void TwinHarness::SetMark(const GraphPath& path) {
         return;
     }
     const GUID pin = Pick(pins);
-    const bool mark = choices.Chance(30);
+    // Only a pin with a value gets the mark: a marked empty output fails the move of every run
+    // that looks at its node, up to date or not, a case the contract leaves open.
+    const bool mark = choices.Chance(30) && Resolve(Full, path).GetDataFromPin(pin) != nullptr;
     Both((mark ? "SetUpdatedData(true) on " : "SetUpdatedData(false) on ") + Named(path, pin), path,
          [&](Graph& graph, int) { graph.GetTraversablePin(pin).SetUpdatedData(mark); },
          Resolve(Full, path).GetOwningNode(pin));

@@ -32,7 +32,12 @@ void TwinHarness::DestroyNode(const GraphPath& path) {
             nodes.push_back(node);
         }
     }
-    const GUID node = nodes.empty() || choices.Chance(3) ? NextId() : Pick(nodes);
+    // An unknown id is accepted; only at the top, where it touches no ubernode, since whether it
+    // counts as an edit of a nested graph is left open.
+    if (nodes.empty() && !path.empty()) {
+        return;
+    }
+    const GUID node = nodes.empty() || (path.empty() && choices.Chance(3)) ? NextId() : Pick(nodes);
     Both("DestroyNode " + Named(path, node), path, [&](Graph& g, int) { g.DestroyNode(node); });
 }
 
@@ -126,11 +131,18 @@ void TwinHarness::OpenCycle() {
     }
 }
 
-// Both graphs replaced by copies of themselves: no node of a copy is up to date.
+// Both graphs replaced by copies of themselves, made by the copy constructor or assigned: no
+// node of a copy is up to date.
 void TwinHarness::CopyBoth() {
-    log.push_back("both graphs copied");
+    const bool assign = choices.Chance(50);
+    log.push_back(assign ? "both graphs assigned copies of themselves" : "both graphs copied");
     for (int twin : {Full, Changed}) {
-        twins[twin] = std::make_unique<Graph>(*twins[twin]);
+        if (assign) {
+            const Graph copy(*twins[twin]);
+            *twins[twin] = copy;
+        } else {
+            twins[twin] = std::make_unique<Graph>(*twins[twin]);
+        }
         Configure(twin);
     }
     ++totals.edits;
