@@ -278,6 +278,36 @@ TEST_F(TraverseChangedTest, UbernodeRerunsWhenTheHostEditsAGraphNestedInIt) {
     EXPECT_EQ(GetValueFromPin<int>(*outer->GetGraph(), passOn->Output("w")), 301);
 }
 
+// Outer: a --> holder --> after; holder's graph: relay (x + 1) --> tail, and idle, an ubernode
+// linked to nothing that therefore never runs, whose own graph holds a cell.
+TEST_F(TraverseChangedTest, UbernodeRerunsAfterAnEditInsideANestedUbernodeThatNeverRan) {
+    auto deepest = std::make_shared<Graph>(CreateGUID());
+    const auto cell = MakeInputCell<int>("cell");
+    deepest->CreateNode(cell, GetNullGUID());
+    const auto idle = std::make_shared<UbernodeNodeFunction>(deepest, Schema{}, Schema{}, "idle",
+                                                             "", CreateGUID());
+    auto middle = std::make_shared<Graph>(CreateGUID());
+    const auto relay = MakeFunctionNode("relay", {"x"}, {"y"}, [](int x) { return x + 1; });
+    const auto tail = MakeFunctionNode("tail", {"y"}, {"z"}, [](int y) { return y; });
+    middle->CreateNode(relay, GetNullGUID());
+    middle->CreateNode(tail, GetNullGUID());
+    middle->CreateNode(idle, GetNullGUID());
+    middle->LinkPins(relay->Output("y"), tail->Input("y"));
+    Add(std::make_shared<UbernodeNodeFunction>(
+        middle, Schema{{relay->Input("x"), typeid(Value<int>)}},
+        Schema{{tail->Output("z"), typeid(Value<int>)}}, "holder", "", CreateGUID()));
+    const auto a = Add(MakeInputCell<int>("a"));
+    const auto after = Add(MakeFunctionNode("after", {"z"}, {}, [](int) {}));
+    graph.LinkPins(a->Output("value"), relay->Input("x"));
+    graph.LinkPins(tail->Output("z"), after->Input("z"));
+    PutValueOnPin(graph, a->Output("value"), 1);
+    Changed();
+
+    PutValueOnPin(*idle->GetGraph(), cell->Output("value"), 5);
+
+    EXPECT_EQ(Changed(), (Names{"holder", "after"}));
+}
+
 TEST_F(TraverseChangedTest, CopyOfAGraphRerunsEverythingAndLeavesTheOriginalUpToDate) {
     const auto a = Add(MakeInputCell<int>("a"));
     const auto inc = Add(MakeFunctionNode("inc", {"x"}, {"y"}, [](int x) { return x + 1; }));

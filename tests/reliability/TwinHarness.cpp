@@ -288,6 +288,15 @@ std::string TwinHarness::Named(const GraphPath& path, const GUID& id) {
     return "unknown " + brief;
 }
 
+std::string TwinHarness::Where(const GraphPath& path) {
+    std::string text;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const GraphPath outer(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(i));
+        text += (i == 0 ? "" : "/") + Named(outer, path[i]);
+    }
+    return text;
+}
+
 bool TwinHarness::IsUbernode(const Graph& graph, const GUID& node) const {
     return ProbeOf(graph.GetConstNode(node))->inner != nullptr;
 }

@@ -151,6 +151,8 @@ private:
     bool IsOutput(const Graph& graph, const GUID& pin) const;
     bool Reaches(const Graph& graph, const GUID& from, const GUID& to) const;
     std::string Named(const GraphPath& path, const GUID& id);
+    /// The ubernodes of the path, outermost first, as "u1/u7".
+    std::string Where(const GraphPath& path);
     bool IsUbernode(const Graph& graph, const GUID& node) const;
 
     // Edits, applied alike to both graphs (TwinEdits.cpp).
@@ -209,7 +211,7 @@ private:
 template <typename Edit>
 void TwinHarness::Both(const std::string& what, const GraphPath& path, Edit edit,
                        const GUID& touched) {
-    log.push_back(what + (path.empty() ? "" : " at depth " + std::to_string(path.size())));
+    log.push_back(what + (path.empty() ? "" : " inside " + Where(path)));
     std::string outcomes[2];
     for (int twin : {Full, Changed}) {
         outcomes[twin] = OutcomeOf([&] { edit(Resolve(twin, path), twin); });
