@@ -153,6 +153,31 @@ TEST_F(TraverseChangedTest, ChangeReachingANodeOutsideTheSubgraphWaitsForARunOfI
     EXPECT_EQ(changedIn(other), Names{});
 }
 
+// a (other subgraph) --> b (main and other subgraphs)
+TEST_F(TraverseChangedTest, NodeInTwoSubgraphsThatRanInOneIsUpToDateInTheOther) {
+    const GUID other = CreateGUID();
+    const auto a = MakeInputCell<int>("a");
+    graph.CreateNode(a, other);
+    const auto b = Add(MakeFunctionNode("b", {"x"}, {"y"}, [](int x) { return x * 2; }));
+    graph.AssignNodeToExecutionSubgraphs(b->GetId(), other);
+    graph.LinkPins(a->Output("value"), b->Input("x"));
+    PutValueOnPin(graph, a->Output("value"), 1);
+    const auto changedIn = [this](const GUID& subgraph) {
+        RunLog log(graph);
+        graph.TraverseChanged(subgraph, log);
+        return log.ran;
+    };
+    EXPECT_EQ(changedIn(other), (Names{"a", "b"}));
+    EXPECT_EQ(Changed(), Names{});
+
+    // The main subgraph finds b's input unmarked and leaves it waiting; the other one marks it
+    // again and runs b; after that b is up to date for both.
+    graph.GetTraversablePin(b->Input("x")).SetUpdatedData(false);
+    EXPECT_EQ(Changed(), Names{});
+    EXPECT_EQ(changedIn(other), Names{"b"});
+    EXPECT_EQ(Changed(), Names{});
+}
+
 // a --> sign (the object it returned last when the sign repeats) --> after
 TEST_F(TraverseChangedTest, FunctionReturningTheObjectItsPinHoldsStopsTheChange) {
     std::shared_ptr<const Value<int>> held;
@@ -176,6 +201,36 @@ TEST_F(TraverseChangedTest, FunctionReturningTheObjectItsPinHoldsStopsTheChange)
     PutValueOnPin(graph, a->Output("value"), -2);
     EXPECT_EQ(Changed(), (Names{"a", "sign", "after"}));
     EXPECT_EQ(Result(after->Output("y")), -7);
+}
+
+// a, sign (other subgraph) --> later (main subgraph)
+TEST_F(TraverseChangedTest, HeldObjectStopsTheChangeAlsoForANodeOfAnotherSubgraph) {
+    const GUID other = CreateGUID();
+    std::shared_ptr<const Value<int>> held;
+    const auto a = MakeInputCell<int>("a");
+    const auto sign = MakeFunctionNode("sign", {"x"}, {"s"}, [&held](int x) {
+        if (held == nullptr || held->Get() != (x < 0 ? -1 : 1)) {
+            held = MakeValue(x < 0 ? -1 : 1);
+        }
+        return held;
+    });
+    graph.CreateNode(a, other);
+    graph.CreateNode(sign, other);
+    const auto later = Add(MakeFunctionNode("later", {"s"}, {}, [](int) {}));
+    graph.LinkPins(a->Output("value"), sign->Input("x"));
+    graph.LinkPins(sign->Output("s"), later->Input("s"));
+    PutValueOnPin(graph, a->Output("value"), 3);
+    RunLog first(graph);
+    graph.TraverseChanged(other, first);
+    EXPECT_EQ(first.ran, (Names{"a", "sign"}));
+    EXPECT_EQ(Changed(), Names{"later"});
+
+    PutValueOnPin(graph, a->Output("value"), 5);
+    RunLog second(graph);
+    graph.TraverseChanged(other, second);
+
+    EXPECT_EQ(second.ran, (Names{"a", "sign"}));
+    EXPECT_EQ(Changed(), Names{});
 }
 
 // Each call counts, also one that leaves the pin as it was.
