@@ -176,6 +176,14 @@ TEST_F(TraverseChangedTest, NodeInTwoSubgraphsThatRanInOneIsUpToDateInTheOther) 
     EXPECT_EQ(Changed(), Names{});
     EXPECT_EQ(changedIn(other), Names{"b"});
     EXPECT_EQ(Changed(), Names{});
+
+    // Written by the host, b runs in the first run that looks at it, whichever subgraph that is.
+    graph.GetTraversablePin(b->Input("x")).SetUpdatedData(true);
+    EXPECT_EQ(changedIn(other), Names{"b"});
+    EXPECT_EQ(Changed(), Names{});
+    graph.GetTraversablePin(b->Input("x")).SetUpdatedData(true);
+    EXPECT_EQ(Changed(), Names{"b"});
+    EXPECT_EQ(changedIn(other), Names{});
 }
 
 // a --> sign (the object it returned last when the sign repeats) --> after
