@@ -54,8 +54,12 @@ Schema SchemaOf(const std::vector<GUID>& pins) {
 
 } // namespace
 
+void Probe::SawInputs(const DataMap& inputs) {
+    sawOtherInputs = sawOtherInputs || (!fresh && !SameObjects(inputs, lastInputs));
+}
+
 bool Probe::HasReason(const DataMap& inputs) const {
-    return fresh || touched || lastFailed || !SameObjects(inputs, lastInputs);
+    return fresh || touched || lastFailed || sawOtherInputs || !SameObjects(inputs, lastInputs);
 }
 
 bool Probe::Called(const std::string& nodeName, const DataMap& inputs) {
@@ -70,6 +74,7 @@ bool Probe::Called(const std::string& nodeName, const DataMap& inputs) {
     }
     fresh = false;
     touched = false;
+    sawOtherInputs = false;
     lastInputs = inputs;
     return reason || !checked || !emulate;
 }

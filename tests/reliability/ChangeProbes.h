@@ -58,10 +58,16 @@ struct Probe {
     bool emulate = false; // a checked call without a reason writes nothing instead
     bool fresh = true;    // not called since the function was made
     bool touched = false; // the host touched the node since the last call
+    // An input pin held another object, between runs, since the last call: the node then runs
+    // again even if the pin holds the object of the last call once more.
+    bool sawOtherInputs = false;
     bool lastFailed = false;
     DataMap lastInputs;
     std::vector<GUID> outputs; // the node's output pins that the function writes
     Graph* inner = nullptr;    // an ubernode's inner graph
+
+    /// Notes what the node's input pins hold between runs.
+    void SawInputs(const DataMap& inputs);
 
     /// Whether a call with these inputs would have a reason: a first call, a touch, a failed
     /// previous call or an input object that is not the one of the last call.

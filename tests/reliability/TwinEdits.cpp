@@ -49,7 +49,7 @@ void TwinHarness::RandomEdit() {
     } else if (kind < 75) {
         AssignToSubgraph();
     } else if (kind < 81) {
-        MarkChanged();
+        MarkChanged(path);
     } else if (kind < 85) {
         ChangeExternalState();
     } else if (kind < 88) {
@@ -98,9 +98,9 @@ void TwinHarness::SetMark(const GraphPath& path) {
         return;
     }
     const GUID pin = Pick(pins);
-    // Only a pin with a value gets the mark: a marked empty output fails the move of every run
-    // that looks at its node, up to date or not, a case the contract leaves open.
-    const bool mark = choices.Chance(30) && Resolve(Full, path).GetDataFromPin(pin) != nullptr;
+    // A marked empty output fails the move of every run that executes its node, or finds it
+    // up to date with its moves still to make.
+    const bool mark = choices.Chance(30);
     Both((mark ? "SetUpdatedData(true) on " : "SetUpdatedData(false) on ") + Named(path, pin), path,
          [&](Graph& graph, int) { graph.GetTraversablePin(pin).SetUpdatedData(mark); },
          Resolve(Full, path).GetOwningNode(pin));
@@ -114,11 +114,12 @@ void TwinHarness::Link(const GraphPath& path) {
     for (const GUID& pin : Pins(graph)) {
         (IsOutput(graph, pin) ? outputs : graph.HasUpstreamPin(pin) ? linked : free).push_back(pin);
     }
-    if (path.empty() && !linked.empty() && choices.Chance(5)) { // a link already there: accepted
+    if (!linked.empty() && choices.Chance(5)) { // a link already there: accepted, no change
         const GUID to = Pick(linked);
         const GUID from = graph.GetUpstreamPin(to);
-        Both("LinkPins again " + Named(path, from) + " -> " + Named(path, to), path,
-             [&](Graph& g, int) { g.LinkPins(from, to); });
+        Both(
+            "LinkPins again " + Named(path, from) + " -> " + Named(path, to), path,
+            [&](Graph& g, int) { g.LinkPins(from, to); }, GetNullGUID(), false);
         return;
     }
     if (outputs.empty() || free.empty()) {

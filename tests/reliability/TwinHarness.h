@@ -158,7 +158,7 @@ private:
     // Edits, applied alike to both graphs (TwinEdits.cpp).
     template <typename Edit>
     void Both(const std::string& what, const GraphPath& path, Edit edit,
-              const GUID& touched = GetNullGUID());
+              const GUID& touched = GetNullGUID(), bool changes = true);
     void Touch(const GraphPath& path, const GUID& node);
     void RandomEdit();
     void WriteValue(const GraphPath& path, int how);
@@ -170,7 +170,7 @@ private:
     void CreateNode(const GraphPath& path);
     void DestroyNode(const GraphPath& path);
     void AssignToSubgraph();
-    void MarkChanged();
+    void MarkChanged(const GraphPath& path);
     void ChangeExternalState();
     void ExecuteDirectly();
     void MakeCycle();
@@ -183,6 +183,7 @@ private:
     std::string RunOne(int twin, const GUID& subgraph, Call call, RunReport& report);
     void CompareReports(const RunReport& full, const RunReport& changed, bool hostFailure);
     void CompareWithCalls(const RunReport& changed, bool hostFailure);
+    void NoteInputsBetweenRuns();
     void FindMissedExecutions(const std::set<GUID>& byFull, const std::set<GUID>& byChanged);
     void ComparePins();
     void CompareOrders();
@@ -206,17 +207,17 @@ private:
 };
 
 // Runs the edit on both graphs; both must accept it, or both refuse it alike. An accepted edit
-// touches the node `touched` names, if any, and, inside a nested graph, every ubernode on the way
-// down; a refused one touches nothing.
+// that `changes` the graph touches the node `touched` names, if any, and, inside a nested graph,
+// every ubernode on the way down; a refused one, or one that changes nothing, touches nothing.
 template <typename Edit>
 void TwinHarness::Both(const std::string& what, const GraphPath& path, Edit edit,
-                       const GUID& touched) {
+                       const GUID& touched, bool changes) {
     log.push_back(what + (path.empty() ? "" : " inside " + Where(path)));
     std::string outcomes[2];
     for (int twin : {Full, Changed}) {
         outcomes[twin] = OutcomeOf([&] { edit(Resolve(twin, path), twin); });
     }
-    if (outcomes[Full] == "done" && outcomes[Changed] == "done") {
+    if (changes && outcomes[Full] == "done" && outcomes[Changed] == "done") {
         Touch(path, touched);
     }
     ++totals.edits;

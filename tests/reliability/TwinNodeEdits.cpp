@@ -32,13 +32,12 @@ void TwinHarness::DestroyNode(const GraphPath& path) {
             nodes.push_back(node);
         }
     }
-    // An unknown id is accepted; only at the top, where it touches no ubernode, since whether it
-    // counts as an edit of a nested graph is left open.
-    if (nodes.empty() && !path.empty()) {
-        return;
-    }
-    const GUID node = nodes.empty() || (path.empty() && choices.Chance(3)) ? NextId() : Pick(nodes);
-    Both("DestroyNode " + Named(path, node), path, [&](Graph& g, int) { g.DestroyNode(node); });
+    // An id that names no node, nor anything filed under it, is accepted and changes nothing.
+    const bool unknown = nodes.empty() || choices.Chance(3);
+    const GUID node = unknown ? NextId() : Pick(nodes);
+    Both(
+        "DestroyNode " + Named(path, node), path, [&](Graph& g, int) { g.DestroyNode(node); },
+        GetNullGUID(), !unknown);
 }
 
 void TwinHarness::AssignToSubgraph() {
@@ -52,11 +51,14 @@ void TwinHarness::AssignToSubgraph() {
          [&](Graph& g, int) { g.AssignNodeToExecutionSubgraphs(node, subgraph); });
 }
 
-void TwinHarness::MarkChanged() {
-    const std::vector<GUID> nodes = Nodes(Resolve(Full, {}));
+// Inside a nested graph it counts as an edit of every ubernode around it: their outputs depend
+// on what the node reads.
+void TwinHarness::MarkChanged(const GraphPath& path) {
+    const std::vector<GUID> nodes = Nodes(Resolve(Full, path));
     const GUID node = nodes.empty() || choices.Chance(5) ? NextId() : Pick(nodes);
     Both(
-        "MarkChanged " + Named({}, node), {}, [&](Graph& g, int) { g.MarkChanged(node); }, node);
+        "MarkChanged " + Named(path, node), path, [&](Graph& g, int) { g.MarkChanged(node); },
+        node);
 }
 
 // The state that external functions read changes, and the host says so for each of them.
