@@ -123,11 +123,13 @@ public:
     /// Leaves every pin as Traverse(executionSubgraph) would, but executes only the nodes that
     /// are not up to date. A node is up to date when its last execution was by this graph's
     /// Traverse or TraverseChanged and ended without an exception, and since then each of its
-    /// input pins holds the very value object it held then, the host has written, marked or
-    /// unmarked none of its pins (each call counts, even one that changes nothing), no pin was made
-    /// on it or taken from it, MarkChanged did not name it and, for an ubernode, the host edited
-    /// no graph nested in it. New nodes, the nodes of a copied graph and nodes whose last
-    /// execution failed are not up to date. An up-to-date node still hands its marked output
+    /// pins has been given no other value object by a traversal (one given another object and
+    /// then its old one back counts as changed), the host has written, marked or unmarked none of
+    /// its pins (each call counts, even one that changes nothing), no pin was made on it or taken
+    /// from it, MarkChanged did not name it and, for an ubernode, the host edited no graph nested
+    /// in it (MarkChanged there included). New nodes, the nodes of a copied graph and nodes whose
+    /// last execution failed are not up to date; a node whose values failed to move on stays up
+    /// to date and tries those moves again. An up-to-date node still hands its marked output
     /// values to the linked pins that do not already hold that object with the mark, so a node
     /// function that returns the object its output pin already holds stops the change there.
     ///
