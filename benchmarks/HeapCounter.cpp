@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <malloc.h>
 #include <new>
+#include <unordered_map>
 
 namespace {
 
@@ -12,16 +14,59 @@ namespace {
 std::atomic<bool> counting{false};
 std::atomic<std::int64_t> current{0};
 std::atomic<std::int64_t> peak{0};
+// The host's share, kept by the thread that allocates under HostAllocations.
+std::int64_t hostCurrent = 0;
+std::int64_t hostAtPeak = 0;
+
+// Memory of the bookkeeping itself, taken from malloc so that it is neither counted nor counting.
+template <typename T> struct UncountedAllocator {
+    using value_type = T;
+
+    UncountedAllocator() = default;
+
+    template <typename U> UncountedAllocator(const UncountedAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t count) {
+        if (void* memory = std::malloc(count * sizeof(T))) {
+            return static_cast<T*>(memory);
+        }
+        throw std::bad_alloc();
+    }
+
+    void deallocate(T* memory, std::size_t) noexcept { std::free(memory); }
+
+    template <typename U> bool operator==(const UncountedAllocator<U>&) const noexcept {
+        return true;
+    }
+
+    template <typename U> bool operator!=(const UncountedAllocator<U>&) const noexcept {
+        return false;
+    }
+};
+
+using HostBlocks = std::unordered_map<void*, std::int64_t, std::hash<void*>, std::equal_to<void*>,
+                                      UncountedAllocator<std::pair<void* const, std::int64_t>>>;
+
+// Never destroyed: blocks may be freed after main returns.
+HostBlocks& TheHostBlocks() {
+    static HostBlocks* blocks = new (std::malloc(sizeof(HostBlocks))) HostBlocks;
+    return *blocks;
+}
 
 void Count(void* block) {
     if (block == nullptr || !counting.load(std::memory_order_relaxed)) {
         return;
     }
-    const std::int64_t now = current.load(std::memory_order_relaxed) +
-                             static_cast<std::int64_t>(malloc_usable_size(block));
+    const auto size = static_cast<std::int64_t>(malloc_usable_size(block));
+    if (bench::HostAllocations::Active()) {
+        TheHostBlocks()[block] = size;
+        hostCurrent += size;
+    }
+    const std::int64_t now = current.load(std::memory_order_relaxed) + size;
     current.store(now, std::memory_order_relaxed);
     if (now > peak.load(std::memory_order_relaxed)) {
         peak.store(now, std::memory_order_relaxed);
+        hostAtPeak = hostCurrent;
     }
 }
 
@@ -32,6 +77,14 @@ void Uncount(void* block) {
     current.store(current.load(std::memory_order_relaxed) -
                       static_cast<std::int64_t>(malloc_usable_size(block)),
                   std::memory_order_relaxed);
+    HostBlocks& hostBlocks = TheHostBlocks();
+    if (!hostBlocks.empty()) {
+        auto found = hostBlocks.find(block);
+        if (found != hostBlocks.end()) {
+            hostCurrent -= found->second;
+            hostBlocks.erase(found);
+        }
+    }
 }
 
 void* Allocate(std::size_t size) {
@@ -63,9 +116,14 @@ void Release(void* block) noexcept {
 
 namespace bench {
 
+thread_local int HostAllocations::depth = 0;
+
 HeapMeasurement::HeapMeasurement() {
     current.store(0, std::memory_order_relaxed);
     peak.store(0, std::memory_order_relaxed);
+    TheHostBlocks().clear();
+    hostCurrent = 0;
+    hostAtPeak = 0;
     counting.store(true, std::memory_order_relaxed);
 }
 
@@ -79,6 +137,10 @@ std::int64_t HeapMeasurement::PeakBytes() const {
 
 std::int64_t HeapMeasurement::CurrentBytes() const {
     return current.load(std::memory_order_relaxed);
+}
+
+std::int64_t HeapMeasurement::HostBytesAtPeak() const {
+    return hostAtPeak;
 }
 
 } // namespace bench

@@ -30,6 +30,9 @@ inline const char* const clear = "Clear";
 inline const char* const destructor = "Destructor";
 inline const char* const destroyEach = "DestroyEachNode";
 inline const char* const memory = "Memory";
+// The peak of Memory split by who allocated each block held at that moment.
+inline const char* const memoryLibrary = "MemoryLibrary";
+inline const char* const memoryHost = "MemoryHost";
 } // namespace measures
 
 // Recomputing after an edit, per call: TraverseChanged with no edit since the last run, after a
