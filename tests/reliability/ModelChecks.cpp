@@ -229,7 +229,7 @@ void ModelHarness::CompareOrder(const Slot& slot) {
     for (const GUID& id : order) {
         Check(model.nodes.count(id) != 0 && placed.count(id) == 0,
               "the topological order lists a node twice or an unknown one", id);
-        for (const GUID& source : topology.sources.at(id)) {
+        for (const GUID& source : topology.SourcesOf(id)) {
             Check(placed.count(source) != 0, "a node comes before a node that feeds it", id);
         }
         placed.insert(id);
@@ -239,9 +239,9 @@ void ModelHarness::CompareOrder(const Slot& slot) {
 void ModelHarness::CheckPinStates(const GraphModel& model, const PinStates& states) const {
     Check(states.size() == model.pins.size(), "a node function saw another set of pins");
     for (const auto& [id, expected] : model.pins) {
-        auto found = states.find(id);
-        Check(found != states.end() && found->second.first == Raw(expected.value) &&
-                  found->second.second == expected.mark,
+        const PinStates::State* found = states.Find(id);
+        Check(found != nullptr && found->value == Raw(expected.value) &&
+                  found->mark == expected.mark,
               "a node function saw a pin in another state", id);
     }
 }

@@ -22,6 +22,8 @@
 
 namespace datagraph::reliability {
 
+class FewIds;
+
 struct ModelMismatch : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
@@ -65,8 +67,9 @@ public:
 
     const HarnessTotals& Totals() const { return totals; }
 
-    /// One line per operation so far, to reproduce a failure by hand.
-    const std::vector<std::string>& Log() const { return log; }
+    /// One line per operation so far, to reproduce a failure by hand. The lines are formatted
+    /// only here: most runs never ask for them.
+    std::vector<std::string> Log() const;
 
     std::vector<const Graph*> Graphs() const;
 
@@ -121,7 +124,7 @@ private:
     std::shared_ptr<const IDataValue> ValueFor(const std::type_info& pinType);
     GUID PickNode(const Slot& slot, std::uint32_t existingPercent);
     GUID PickPin(const Slot& slot, std::uint32_t existingPercent);
-    GUID PickFreePin(const Slot& slot, const std::set<GUID>& taken);
+    GUID PickFreePin(const Slot& slot, const FewIds& taken);
     GUID PickSubgraph();
     std::pair<GUID, GUID> PickLink(const GraphModel& model);
 
@@ -150,7 +153,11 @@ private:
     void Resolve(GraphModel& model, const std::vector<PendingPin>& pending,
                  const PinStates& observed);
 
-    void Record(std::string line);
+    /// Notes the current operation; `describe` says what it was when the log is asked for, so
+    /// it must capture by value.
+    template <typename Describe> void Record(Describe describe) {
+        log.push_back({totals.operations, std::move(describe)});
+    }
 
     ChoiceSource& choices;
     std::vector<Slot> slots;
@@ -158,7 +165,13 @@ private:
     std::map<const INodeFunction*, std::shared_ptr<INodeFunction>> createdFunctions;
     std::vector<std::shared_ptr<const IDataValue>> recentValues;
     HarnessTotals totals;
-    std::vector<std::string> log;
+
+    struct LogEntry {
+        long operation;
+        std::function<std::string()> describe;
+    };
+
+    std::vector<LogEntry> log;
     int nextContent = 1;
     bool compareEachStep = true;
 };

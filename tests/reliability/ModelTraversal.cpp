@@ -33,7 +33,9 @@ bool TraversesOwnGraph(const FunctionScript& script) {
 void ModelHarness::Traverse(Slot& slot) {
     const bool useDefault = choices.Chance(60);
     const GUID subgraph = useDefault ? slot.model.defaultSubgraph : PickSubgraph();
-    Record(useDefault ? "Traverse()" : "Traverse(" + Name(subgraph) + ")");
+    Record([useDefault, subgraph] {
+        return useDefault ? std::string("Traverse()") : "Traverse(" + Name(subgraph) + ")";
+    });
     context->trace.clear();
     context->graph = slot.graph.get();
     Outcome actual;
@@ -46,7 +48,8 @@ void ModelHarness::Traverse(Slot& slot) {
     }
     context->graph = nullptr;
     const PinStates finalPins = ReadPinStates(*slot.graph);
-    GraphModel model = slot.model;
+    // Followed in place: a mismatch ends the whole sequence, so no step needs the model as it was.
+    GraphModel& model = slot.model;
     long absorbed = 0;
     const Outcome expected = FollowTraversal(model, subgraph, finalPins, absorbed);
     Expect(actual, expected.kind, expected.message);
@@ -60,7 +63,6 @@ void ModelHarness::Traverse(Slot& slot) {
     totals.traversalsRefused += expected.kind == Outcome::Kind::GraphException ? 1 : 0;
     totals.absorbedFailures += absorbed;
     totals.nodeExecutions += static_cast<long>(context->trace.size());
-    slot.model = std::move(model);
 }
 
 void ModelHarness::ExecuteNode(Slot& slot) {
@@ -69,10 +71,10 @@ void ModelHarness::ExecuteNode(Slot& slot) {
     // Executing a function that traverses its own graph from outside a traversal would start a
     // whole traversal from inside the node; the model follows traversals from the top only.
     if (target != slot.model.nodes.end() && TraversesOwnGraph(*target->second.script)) {
-        Record("(no direct execution of " + Name(node) + ")");
+        Record([node] { return "(no direct execution of " + Name(node) + ")"; });
         return;
     }
-    Record("GetTraversableNode(" + Name(node) + ").Execute()");
+    Record([node] { return "GetTraversableNode(" + Name(node) + ").Execute()"; });
     context->trace.clear();
     context->graph = slot.graph.get();
     const Outcome actual = Capture([&] { slot.graph->GetTraversableNode(node).Execute(); });
@@ -82,7 +84,7 @@ void ModelHarness::ExecuteNode(Slot& slot) {
         return Expect(actual, Outcome::Kind::OutOfRange, "invalid unordered_map<K, T> key");
     }
     Check(context->trace.size() == 1, "a node's function was not called exactly once", node);
-    GraphModel model = slot.model;
+    GraphModel& model = slot.model;
     const StepResult result = RunTracedNode(model, 0, ReadPinStates(*slot.graph), false);
     switch (result.kind) {
     case StepKind::Done:
@@ -96,7 +98,6 @@ void ModelHarness::ExecuteNode(Slot& slot) {
         break;
     }
     ++totals.nodeExecutions;
-    slot.model = std::move(model);
 }
 
 Outcome ModelHarness::FollowTraversal(GraphModel& model, const GUID& subgraph,
@@ -113,7 +114,7 @@ Outcome ModelHarness::FollowTraversal(GraphModel& model, const GUID& subgraph,
         unconsidered.insert(entry.first);
     }
     auto waiting = [&](const GUID& id) {
-        const IdSet& sources = topology.sources.at(id);
+        const NodeList& sources = topology.SourcesOf(id);
         return std::any_of(sources.begin(), sources.end(),
                            [&](const GUID& source) { return unconsidered.count(source) != 0; });
     };
@@ -288,9 +289,10 @@ ModelHarness::StepResult ModelHarness::MoveDownstream(GraphModel& model, const G
 void ModelHarness::Resolve(GraphModel& model, const std::vector<PendingPin>& pending,
                            const PinStates& observed) {
     for (const PendingPin& write : pending) {
-        auto found = observed.find(write.pin);
-        Check(found != observed.end(), "a pin written part-way is gone", write.pin);
-        const auto& [value, mark] = found->second;
+        const PinStates::State* found = observed.Find(write.pin);
+        Check(found != nullptr, "a pin written part-way is gone", write.pin);
+        const IDataValue* value = found->value;
+        const bool mark = found->mark;
         if (value == write.written.get() && mark) {
             model.SetValue(write.pin, write.written);
             continue;

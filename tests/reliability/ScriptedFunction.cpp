@@ -1,5 +1,8 @@
 #include "ScriptedFunction.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace datagraph::reliability {
 
 DataMap FunctionScript::Outputs(const DataMap& inputs) const {
@@ -17,12 +20,34 @@ DataMap FunctionScript::Outputs(const DataMap& inputs) const {
     return outputs;
 }
 
-PinStates ReadPinStates(const Graph& graph) {
-    PinStates states;
-    for (const Pin* pin : graph.GetAllPins()) {
-        states[pin->GetId()] = {pin->GetData().get(), pin->HasUpdatedData()};
+PinStates::PinStates(std::vector<State> given)
+    : states(std::move(given)) {
+    auto byPin = [](const State& a, const State& b) { return a.pin < b.pin; };
+    std::stable_sort(states.begin(), states.end(), byPin);
+    auto kept = states.begin();
+    for (auto state = states.begin(); state != states.end(); ++state) {
+        if (std::next(state) == states.end() || std::next(state)->pin != state->pin) {
+            *kept++ = *state;
+        }
     }
-    return states;
+    states.erase(kept, states.end());
+}
+
+const PinStates::State* PinStates::Find(const GUID& pin) const {
+    auto found =
+        std::lower_bound(states.begin(), states.end(), pin,
+                         [](const State& state, const GUID& id) { return state.pin < id; });
+    return found != states.end() && found->pin == pin ? &*found : nullptr;
+}
+
+PinStates ReadPinStates(const Graph& graph) {
+    const std::vector<const Pin*> pins = graph.GetAllPins();
+    std::vector<PinStates::State> states;
+    states.reserve(pins.size());
+    for (const Pin* pin : pins) {
+        states.push_back({pin->GetId(), pin->GetData().get(), pin->HasUpdatedData()});
+    }
+    return PinStates(std::move(states));
 }
 
 ScriptedFunction::ScriptedFunction(std::shared_ptr<const FunctionScript> script,

@@ -63,8 +63,27 @@ struct FunctionScript {
     std::string FailureMessage() const { return "scripted failure of " + name; }
 };
 
-/// The value and updated-data mark of every pin of a graph.
-using PinStates = std::map<GUID, std::pair<const IDataValue*, bool>>;
+/// The value and updated-data mark of every pin of a graph, one entry per pin id in id order.
+/// Read at every execution of a scripted function, so it is one flat array.
+class PinStates {
+public:
+    struct State {
+        GUID pin;
+        const IDataValue* value;
+        bool mark;
+    };
+
+    /// Takes the states in any order; of two for the same pin the later one counts.
+    explicit PinStates(std::vector<State> states = {});
+
+    std::size_t size() const { return states.size(); }
+
+    /// Null when the pin has no state here.
+    const State* Find(const GUID& pin) const;
+
+private:
+    std::vector<State> states;
+};
 
 PinStates ReadPinStates(const Graph& graph);
 
