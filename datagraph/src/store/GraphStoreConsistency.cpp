@@ -13,10 +13,14 @@
 namespace datagraph {
 namespace {
 
-void Invariant(int number, bool holds, const char* what) {
+[[noreturn]] void InvariantBroken(int number, const char* what) {
+    throw GraphException("graph store invariant " + std::to_string(number) + " broken: " + what);
+}
+
+// Called a few times per record on every check, so the passing case stays inline.
+inline void Invariant(int number, bool holds, const char* what) {
     if (!holds) {
-        throw GraphException("graph store invariant " + std::to_string(number) +
-                             " broken: " + what);
+        InvariantBroken(number, what);
     }
 }
 
