@@ -50,6 +50,7 @@ HarnessTotals& HarnessTotals::operator+=(const HarnessTotals& other) {
     traversalsRefused += other.traversalsRefused;
     nodeExecutions += other.nodeExecutions;
     queriesCompared += other.queriesCompared;
+    hostileCallbacks += other.hostileCallbacks;
     return *this;
 }
 
@@ -139,8 +140,10 @@ void ModelHarness::Step() {
         SetNodeFlag(slot);
     } else if (roll < 700) {
         AssignSubgraph(slot);
-    } else if (roll < 890) {
+    } else if (roll < 870) {
         Traverse(slot);
+    } else if (roll < 890) {
+        Hostile(index);
     } else if (roll < 930) {
         ExecuteNode(slot);
     } else if (roll < 945) {

@@ -36,6 +36,7 @@ struct HarnessTotals {
     long traversalsRefused = 0; // by the topological order
     long nodeExecutions = 0;
     long queriesCompared = 0;
+    long hostileCallbacks = 0; // host callbacks that edited (or tried to edit) their graph
 
     HarnessTotals& operator+=(const HarnessTotals& other);
 };
@@ -118,6 +119,23 @@ private:
     void AssignGraph(std::size_t from, std::size_t to);
     void Traverse(Slot& slot);
     void ExecuteNode(Slot& slot);
+
+    // Host callbacks that edit the graph calling them (ModelHostile.cpp).
+    void Hostile(std::size_t index);
+    void WriteValueWhoseTypeCheckDestroys(Slot& slot);
+    void WriteValueWhoseDestructorDestroys(std::size_t index);
+    void InstallExecuteHook(Slot& slot);
+    void InstallCloneHook(Slot& slot);
+    /// Applies to the model of the graph being copied what the Clone hooks that ran did; true
+    /// when they changed that graph (or tried to), which fails the copy.
+    bool FollowCloneHooks(GraphModel& source);
+    /// After a copy that no hook stopped: every hooked node of the source ran its hook once.
+    void CheckCloneHooksRan(const GraphModel& source);
+    /// Follows the Execute hook of a traced node function, before its action.
+    void FollowExecuteHook(GraphModel& model, const TraceEntry& entry,
+                           const FunctionScript& script);
+    /// Binds the model's nodes that a hook made to the graph's node objects.
+    void BindMadeNodes(Slot& slot);
 
     // Choosing arguments (ModelHarness.cpp).
     std::shared_ptr<INodeFunction> NewFunction(const Slot& slot);

@@ -375,9 +375,17 @@ void ModelHarness::CopyGraph(std::size_t from, std::size_t to) {
     Record([from, to] {
         return "g" + std::to_string(to) + " = Graph(g" + std::to_string(from) + ")";
     });
-    const GraphModel& source = slots[from].model;
+    GraphModel& source = slots[from].model;
     std::shared_ptr<Graph> copy;
+    context->clones.clear();
+    context->graph = slots[from].graph.get();
     const Outcome actual = Capture([&] { copy = std::make_shared<Graph>(*slots[from].graph); });
+    context->graph = nullptr;
+    if (FollowCloneHooks(source)) {
+        Check(copy == nullptr, "a copy that a Clone hook changed produced a graph");
+        return Expect(actual, Outcome::Kind::GraphException,
+                      "The graph was changed while it was being copied.");
+    }
     for (const auto& entry : source.nodes) {
         if (entry.second.script->cloneReturnsNothing) {
             Check(copy == nullptr, "a failed copy construction produced a graph");
@@ -385,6 +393,7 @@ void ModelHarness::CopyGraph(std::size_t from, std::size_t to) {
         }
     }
     Expect(actual, Outcome::Kind::None);
+    CheckCloneHooksRan(source);
     GraphModel bound = BindCopy(source, *copy);
     slots[to].graph = std::move(copy);
     slots[to].model = std::move(bound);
@@ -393,17 +402,27 @@ void ModelHarness::CopyGraph(std::size_t from, std::size_t to) {
 void ModelHarness::AssignGraph(std::size_t from, std::size_t to) {
     Record([from, to] { return "g" + std::to_string(to) + " = g" + std::to_string(from); });
     Graph& target = *slots[to].graph;
+    context->clones.clear();
+    context->graph = slots[from].graph.get();
     const Outcome actual = Capture([&] { target = *slots[from].graph; });
+    context->graph = nullptr;
     if (from == to) {
+        Check(context->clones.empty(), "assigning a graph to itself cloned a node function");
         return Expect(actual, Outcome::Kind::None);
     }
-    for (const auto& entry : slots[from].model.nodes) {
+    GraphModel& source = slots[from].model;
+    if (FollowCloneHooks(source)) {
+        return Expect(actual, Outcome::Kind::GraphException,
+                      "The graph was changed while it was being copied.");
+    }
+    for (const auto& entry : source.nodes) {
         if (entry.second.script->cloneReturnsNothing) {
             return Expect(actual, Outcome::Kind::GraphException, "Node functions cannot be null");
         }
     }
     Expect(actual, Outcome::Kind::None);
-    slots[to].model = BindCopy(slots[from].model, target);
+    CheckCloneHooksRan(source);
+    slots[to].model = BindCopy(source, target);
 }
 
 } // namespace datagraph::reliability

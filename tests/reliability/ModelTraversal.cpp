@@ -63,6 +63,7 @@ void ModelHarness::Traverse(Slot& slot) {
     totals.traversalsRefused += expected.kind == Outcome::Kind::GraphException ? 1 : 0;
     totals.absorbedFailures += absorbed;
     totals.nodeExecutions += static_cast<long>(context->trace.size());
+    BindMadeNodes(slot);
 }
 
 void ModelHarness::ExecuteNode(Slot& slot) {
@@ -98,6 +99,7 @@ void ModelHarness::ExecuteNode(Slot& slot) {
         break;
     }
     ++totals.nodeExecutions;
+    BindMadeNodes(slot);
 }
 
 Outcome ModelHarness::FollowTraversal(GraphModel& model, const GUID& subgraph,
@@ -185,6 +187,7 @@ ModelHarness::StepResult ModelHarness::RunTracedNode(GraphModel& model, std::siz
     Check(entry.inputs.size() == withValue, "a node function received extra inputs", entry.node);
 
     const std::shared_ptr<const FunctionScript> script = node.script;
+    FollowExecuteHook(model, entry, *script);
     switch (script->action) {
     case Action::Return:
         break;

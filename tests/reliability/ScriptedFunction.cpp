@@ -73,8 +73,70 @@ long& ScriptedFunction::LiveCount() {
     return live;
 }
 
+void ScriptedFunction::RunCloneHook() const {
+    const HostileHooks& hooks = script->hooks;
+    Graph* graph = context->graph;
+    if (hooks.onClone == HostileHooks::OnClone::None || graph == nullptr) {
+        return;
+    }
+    context->clones.push_back({script->id, {}});
+    switch (hooks.onClone) {
+    case HostileHooks::OnClone::None:
+        break;
+    case HostileHooks::OnClone::DestroyOwnNode:
+        graph->DestroyNode(script->id);
+        break;
+    case HostileHooks::OnClone::DestroyNode:
+        graph->DestroyNode(hooks.cloneTarget);
+        break;
+    case HostileHooks::OnClone::AssignToGraph:
+        try {
+            *graph = Graph(graph->GetDefaultExecutionSubgraphID());
+        } catch (const GraphException& refusal) {
+            context->clones.back().refusal = refusal.what();
+            throw;
+        }
+        break;
+    }
+}
+
+void ScriptedFunction::RunExecuteHook(Graph& graph, std::size_t index) {
+    const HostileHooks& hooks = script->hooks;
+    switch (hooks.onExecute) {
+    case HostileHooks::OnExecute::None:
+        break;
+    case HostileHooks::OnExecute::CreateNode:
+        if (!graph.HasNode(hooks.executeTarget)) {
+            auto spawned = std::make_shared<ScriptedFunction>(hooks.spawned, context);
+            graph.CreateNode(spawned, GetNullGUID());
+            context->trace[index].spawned = spawned.get();
+        }
+        break;
+    case HostileHooks::OnExecute::WritePin: {
+        const GUID& pin = hooks.executeTarget;
+        if (!graph.HasPin(pin)) {
+            break;
+        }
+        const GUID owner = graph.GetOwningNode(pin);
+        if (owner != script->id && graph.GetOutputNodes(script->id).count(owner) == 0) {
+            break;
+        }
+        try {
+            graph.PutDataOnPin(pin, hooks.written);
+            context->trace[index].hookWrote = true;
+        } catch (const GraphException&) { // a value of another type: nothing written
+        }
+        break;
+    }
+    case HostileHooks::OnExecute::DestroyNode:
+        graph.DestroyNode(hooks.executeTarget);
+        break;
+    }
+}
+
 std::shared_ptr<INodeFunction> ScriptedFunction::Clone() const {
     FaultPlan::Hit();
+    RunCloneHook();
     if (script->cloneReturnsNothing) {
         return nullptr;
     }
@@ -91,6 +153,9 @@ DataMap ScriptedFunction::Execute(const DataMap& inputs) {
     entry.inputs = inputs;
     entry.pins = graph ? ReadPinStates(*graph) : PinStates{};
     context->trace.push_back(std::move(entry));
+    if (graph) {
+        RunExecuteHook(*graph, index);
+    }
     switch (script->action) {
     case Action::Return:
         break;
