@@ -244,8 +244,9 @@ void GraphModel::RemoveLink(GUID downstream) {
 void GraphModel::DestroyNode(GUID node) {
     auto entry = nodes.find(node);
     if (entry != nodes.end()) {
-        IdSet nodePins = entry->second.inputs;
-        nodePins.insert(entry->second.outputs.begin(), entry->second.outputs.end());
+        boost::container::small_vector<GUID, 8> nodePins(entry->second.inputs.begin(),
+                                                         entry->second.inputs.end());
+        nodePins.insert(nodePins.end(), entry->second.outputs.begin(), entry->second.outputs.end());
         for (const GUID& pin : nodePins) {
             RemovePin(pin);
         }

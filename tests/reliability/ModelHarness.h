@@ -18,6 +18,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace datagraph::reliability {
@@ -147,7 +148,7 @@ private:
     std::pair<GUID, GUID> PickLink(const GraphModel& model);
 
     // Expectations (ModelChecks.cpp).
-    void Expect(const Outcome& actual, Outcome::Kind kind, const std::string& message = {});
+    void Expect(const Outcome& actual, Outcome::Kind kind, std::string_view message = {});
     void ExpectOneOf(const Outcome& actual, Outcome::Kind kind,
                      const std::set<std::string>& messages);
     void Check(bool condition, const char* what) const;

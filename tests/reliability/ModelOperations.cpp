@@ -127,6 +127,7 @@ void ModelHarness::LinkPins(Slot& slot) {
         // the graph free of cycles and so runnable; the picks above give every other
         // orientation, and are kept only now and then when no such pair exists.
         std::vector<std::pair<GUID, GUID>> pairs;
+        pairs.reserve(model.pins.size() * model.pins.size() / 4 + 1);
         for (const auto& [outputId, output] : model.pins) {
             for (const auto& [inputId, input] : model.pins) {
                 if (output.isOutput && !input.isOutput && output.owner < input.owner &&

@@ -110,18 +110,25 @@ Outcome ModelHarness::FollowTraversal(GraphModel& model, const GUID& subgraph,
         Check(trace.empty(), "a node ran although the topological order failed");
         return {Outcome::Kind::GraphException, topology.failure};
     }
-    const IdSet members = model.NodesIn(subgraph);
-    IdSet unconsidered;
-    for (const auto& entry : model.nodes) {
-        unconsidered.insert(entry.first);
+    // Sorted arrays rather than sets: this runs at every traversal.
+    std::vector<GUID> members;
+    for (const auto& entry : model.subgraphEntries) {
+        if (entry.first == subgraph) {
+            members.push_back(entry.second);
+        }
     }
+    std::sort(members.begin(), members.end());
+    std::vector<GUID> unconsidered = topology.nodes; // the nodes, in id order
+    auto isUnconsidered = [&](const GUID& id) {
+        return std::binary_search(unconsidered.begin(), unconsidered.end(), id);
+    };
     auto waiting = [&](const GUID& id) {
         const NodeList& sources = topology.SourcesOf(id);
-        return std::any_of(sources.begin(), sources.end(),
-                           [&](const GUID& source) { return unconsidered.count(source) != 0; });
+        return std::any_of(sources.begin(), sources.end(), isUnconsidered);
     };
     auto runs = [&](const GUID& id) {
-        return model.nodes.count(id) != 0 && members.count(id) != 0 && !model.Unconnected(id) &&
+        return model.nodes.count(id) != 0 &&
+               std::binary_search(members.begin(), members.end(), id) && !model.Unconnected(id) &&
                model.Ready(id);
     };
     std::size_t next = 0;
@@ -146,11 +153,11 @@ Outcome ModelHarness::FollowTraversal(GraphModel& model, const GUID& subgraph,
             break;
         }
         const GUID node = trace[next].node;
-        Check(unconsidered.count(node) != 0 && !waiting(node),
+        Check(isUnconsidered(node) && !waiting(node),
               "a node ran before a node that feeds it had its turn", node);
         Check(runs(node), "a node ran that is not a ready, linked member of the subgraph", node);
         const StepResult result = RunTracedNode(model, next, finalPins, true);
-        unconsidered.erase(node);
+        unconsidered.erase(std::lower_bound(unconsidered.begin(), unconsidered.end(), node));
         ++next;
         if (result.kind == StepKind::HostAbort) {
             Check(next == trace.size(), "the traversal went on after a host exception");
