@@ -134,8 +134,7 @@ TopologyOutcome GraphModel::Topology() const {
     TopologyOutcome outcome;
     const std::size_t size = nodes.size();
     outcome.nodes.reserve(size);
-    std::vector<std::size_t> count;
-    count.reserve(size);
+    boost::container::small_vector<std::size_t, 16> count;
     for (const auto& [id, node] : nodes) {
         outcome.nodes.push_back(id);
         count.push_back(InputNodesOf(node).size());
@@ -152,7 +151,7 @@ TopologyOutcome GraphModel::Topology() const {
             outcome.sources[indexOf(downstream)].push_back(id);
         }
     }
-    std::vector<bool> placed(size, false);
+    boost::container::small_vector<bool, 16> placed(size, false);
     std::size_t placedCount = 0;
     auto fed = [&](std::size_t i) {
         std::size_t placedSources = 0;

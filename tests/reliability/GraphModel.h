@@ -46,11 +46,12 @@ using NodeList = boost::container::small_vector<GUID, 4>;
 
 /// The outcome of a topological sort, which does not depend on any iteration order.
 struct TopologyOutcome {
-    std::string failure;     // empty when the sort succeeds
-    std::vector<GUID> nodes; // every node, in id order
+    std::string failure; // empty when the sort succeeds
+    // Kept inline for graphs of a few nodes: the sort runs at every traversal.
+    boost::container::small_vector<GUID, 16> nodes; // every node, in id order
     /// Beside each of `nodes`, the nodes that list it among their output nodes: each must come
     /// first.
-    std::vector<NodeList> sources;
+    boost::container::small_vector<NodeList, 16> sources;
 
     /// The sources of a node of `nodes`; std::out_of_range for any other id.
     const NodeList& SourcesOf(const GUID& node) const;
@@ -93,7 +94,7 @@ struct GraphModel {
     void DestroyNode(GUID node);
     void SetValue(const GUID& pin, std::shared_ptr<const IDataValue> value);
 
-private:
+    /// InputNodes and OutputNodes of a node of the model, without building a set.
     NodeList InputNodesOf(const ModelNode& node) const;
     NodeList OutputNodesOf(const ModelNode& node) const;
 };

@@ -21,6 +21,12 @@ bool SameIds(const IdentifierSet& real, const IdSet& expected) {
                        [&](const GUID& id) { return real.count(id) != 0; });
 }
 
+bool SameIds(const IdentifierSet& real, const NodeList& expected) {
+    return real.size() == expected.size() &&
+           std::all_of(expected.begin(), expected.end(),
+                       [&](const GUID& id) { return real.count(id) != 0; });
+}
+
 const IDataValue* Raw(const std::shared_ptr<const IDataValue>& value) {
     return value.get();
 }
@@ -129,9 +135,10 @@ void ModelHarness::CompareNodes(const Slot& slot, bool withAbsentIds) {
         Check(SameIds(node.GetOutputPins(), expected.outputs) &&
                   SameIds(graph.GetOutputPins(id), expected.outputs),
               "GetOutputPins differs", id);
-        Check(SameIds(graph.GetInputNodes(id), model.InputNodes(id)), "GetInputNodes differs", id);
-        Check(SameIds(graph.GetOutputNodes(id), model.OutputNodes(id)), "GetOutputNodes differs",
-              id);
+        Check(SameIds(graph.GetInputNodes(id), model.InputNodesOf(expected)),
+              "GetInputNodes differs", id);
+        Check(SameIds(graph.GetOutputNodes(id), model.OutputNodesOf(expected)),
+              "GetOutputNodes differs", id);
         Check(graph.NodeIsUnconnected(id) == model.Unconnected(id), "NodeIsUnconnected differs",
               id);
         Check(graph.GetTraversableNode(id).GetNodeName() == expected.script->name,

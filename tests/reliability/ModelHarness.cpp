@@ -54,23 +54,6 @@ HarnessTotals& HarnessTotals::operator+=(const HarnessTotals& other) {
     return *this;
 }
 
-Outcome Capture(const std::function<void()>& call) {
-    try {
-        call();
-        return {};
-    } catch (const GraphException& e) {
-        return {Outcome::Kind::GraphException, e.what()};
-    } catch (const std::out_of_range& e) {
-        return {Outcome::Kind::OutOfRange, e.what()};
-    } catch (const ScriptedHostError& e) {
-        return {Outcome::Kind::HostError, e.what()};
-    } catch (const std::bad_function_call& e) {
-        return {Outcome::Kind::BadFunctionCall, e.what()};
-    } catch (const std::exception& e) {
-        return {Outcome::Kind::Other, e.what()};
-    }
-}
-
 ModelHarness::ModelHarness(ChoiceSource& choices)
     : choices(choices)
     , context(std::make_shared<ExecutionContext>()) {

@@ -195,6 +195,23 @@ private:
     bool compareEachStep = true;
 };
 
-Outcome Capture(const std::function<void()>& call);
+/// Runs the call and tells how it ended. A template rather than a std::function: most calls'
+/// closures would not fit a std::function's own room, and this runs for every operation.
+template <typename Call> Outcome Capture(Call&& call) {
+    try {
+        call();
+        return {};
+    } catch (const GraphException& e) {
+        return {Outcome::Kind::GraphException, e.what()};
+    } catch (const std::out_of_range& e) {
+        return {Outcome::Kind::OutOfRange, e.what()};
+    } catch (const ScriptedHostError& e) {
+        return {Outcome::Kind::HostError, e.what()};
+    } catch (const std::bad_function_call& e) {
+        return {Outcome::Kind::BadFunctionCall, e.what()};
+    } catch (const std::exception& e) {
+        return {Outcome::Kind::Other, e.what()};
+    }
+}
 
 } // namespace datagraph::reliability

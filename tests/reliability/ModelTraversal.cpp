@@ -111,14 +111,16 @@ Outcome ModelHarness::FollowTraversal(GraphModel& model, const GUID& subgraph,
         return {Outcome::Kind::GraphException, topology.failure};
     }
     // Sorted arrays rather than sets: this runs at every traversal.
-    std::vector<GUID> members;
+    boost::container::small_vector<GUID, 16> members;
     for (const auto& entry : model.subgraphEntries) {
         if (entry.first == subgraph) {
             members.push_back(entry.second);
         }
     }
     std::sort(members.begin(), members.end());
-    std::vector<GUID> unconsidered = topology.nodes; // the nodes, in id order
+    // The nodes, in id order.
+    boost::container::small_vector<GUID, 16> unconsidered(topology.nodes.begin(),
+                                                          topology.nodes.end());
     auto isUnconsidered = [&](const GUID& id) {
         return std::binary_search(unconsidered.begin(), unconsidered.end(), id);
     };
