@@ -21,8 +21,8 @@ std::string CheckNodesAndPins(const Graph& graph) {
         if (node->GetId() != id) {
             return Violation("a node is filed under another id than its own", id);
         }
-        const IdentifierSet inputs = graph.GetInputPins(id);
-        for (const IdentifierSet& side : {inputs, graph.GetOutputPins(id)}) {
+        const IdentifierSet sides[] = {graph.GetInputPins(id), graph.GetOutputPins(id)};
+        for (const IdentifierSet& side : sides) {
             for (const GUID& pin : side) {
                 if (!graph.HasPin(pin) || graph.GetOwningNode(pin) != id) {
                     return Violation("a node lists a pin that is not its own", pin);

@@ -1,6 +1,7 @@
 #include "GraphModel.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace datagraph::reliability {
 
@@ -35,42 +36,77 @@ std::vector<std::pair<GUID, GUID>> GraphModel::LinkTable() const {
     return table;
 }
 
-IdSet GraphModel::InputNodes(const GUID& node) const {
-    IdSet found;
-    auto entry = nodes.find(node);
-    if (entry == nodes.end()) {
-        return found;
+namespace {
+
+void AddOnce(NodeList& list, const GUID& id) {
+    auto place = std::lower_bound(list.begin(), list.end(), id);
+    if (place == list.end() || *place != id) {
+        list.insert(place, id);
     }
-    for (const GUID& pin : entry->second.inputs) {
+}
+
+} // namespace
+
+NodeList GraphModel::InputNodesOf(const ModelNode& node) const {
+    NodeList found;
+    for (const GUID& pin : node.inputs) {
         // An input pin without an upstream pin counts its downstream pins instead; it has some
         // only when it was linked as the upstream end.
-        if (HasUpstream(pin)) {
-            found.insert(pins.at(Upstream(pin)).owner);
-        } else {
-            for (const GUID& downstream : Downstream(pin)) {
-                found.insert(pins.at(downstream).owner);
+        auto upstream = std::find_if(links.begin(), links.end(),
+                                     [&](const auto& link) { return link.second == pin; });
+        if (upstream != links.end()) {
+            AddOnce(found, pins.at(upstream->first).owner);
+            continue;
+        }
+        for (const auto& link : links) {
+            if (link.first == pin) {
+                AddOnce(found, pins.at(link.second).owner);
             }
         }
     }
     return found;
 }
 
-IdSet GraphModel::OutputNodes(const GUID& node) const {
-    IdSet found;
-    auto entry = nodes.find(node);
-    if (entry == nodes.end()) {
-        return found;
-    }
-    for (const GUID& pin : entry->second.outputs) {
-        for (const GUID& downstream : Downstream(pin)) {
-            found.insert(pins.at(downstream).owner);
+NodeList GraphModel::OutputNodesOf(const ModelNode& node) const {
+    NodeList found;
+    for (const auto& link : links) {
+        if (node.outputs.count(link.first) != 0) {
+            AddOnce(found, pins.at(link.second).owner);
         }
     }
     return found;
 }
 
+IdSet GraphModel::InputNodes(const GUID& node) const {
+    auto entry = nodes.find(node);
+    if (entry == nodes.end()) {
+        return {};
+    }
+    const NodeList found = InputNodesOf(entry->second);
+    return IdSet(found.begin(), found.end());
+}
+
+IdSet GraphModel::OutputNodes(const GUID& node) const {
+    auto entry = nodes.find(node);
+    if (entry == nodes.end()) {
+        return {};
+    }
+    const NodeList found = OutputNodesOf(entry->second);
+    return IdSet(found.begin(), found.end());
+}
+
+// Whether InputNodes and OutputNodes are both empty: no link leaves any pin of the node and none
+// reaches one of its input pins.
 bool GraphModel::Unconnected(const GUID& node) const {
-    return InputNodes(node).empty() && OutputNodes(node).empty();
+    auto entry = nodes.find(node);
+    if (entry == nodes.end()) {
+        return true;
+    }
+    const ModelNode& record = entry->second;
+    return std::none_of(links.begin(), links.end(), [&](const auto& link) {
+        return record.inputs.count(link.first) != 0 || record.outputs.count(link.first) != 0 ||
+               record.inputs.count(link.second) != 0;
+    });
 }
 
 bool GraphModel::Ready(const GUID& node) const {
@@ -82,50 +118,65 @@ bool GraphModel::Ready(const GUID& node) const {
     return true;
 }
 
+const NodeList& TopologyOutcome::SourcesOf(const GUID& node) const {
+    auto place = std::lower_bound(nodes.begin(), nodes.end(), node);
+    if (place == nodes.end() || *place != node) {
+        throw std::out_of_range("not a node of the sorted graph");
+    }
+    return sources[static_cast<std::size_t>(place - nodes.begin())];
+}
+
 // Kahn's method run without its checks reaches the same set of placed nodes in every order, so
 // whether a check fires is decided by the counts alone: a node fed by more placed nodes than it
 // counts among its input nodes fails "Graph topology is incorrect.", and a node that is never
 // placed fails "Topo sort did not account for all nodes."
 TopologyOutcome GraphModel::Topology() const {
     TopologyOutcome outcome;
-    std::map<GUID, std::size_t> count;
+    const std::size_t size = nodes.size();
+    outcome.nodes.reserve(size);
+    boost::container::small_vector<std::size_t, 16> count;
     for (const auto& [id, node] : nodes) {
-        count[id] = InputNodes(id).size();
-        outcome.sources[id];
+        outcome.nodes.push_back(id);
+        count.push_back(InputNodesOf(node).size());
     }
+    auto indexOf = [&outcome](const GUID& id) {
+        return static_cast<std::size_t>(
+            std::lower_bound(outcome.nodes.begin(), outcome.nodes.end(), id) -
+            outcome.nodes.begin());
+    };
+    outcome.sources.resize(size);
+    // Sources are added in id order, so each list stays sorted.
     for (const auto& [id, node] : nodes) {
-        for (const GUID& downstream : OutputNodes(id)) {
-            outcome.sources[downstream].insert(id);
+        for (const GUID& downstream : OutputNodesOf(node)) {
+            outcome.sources[indexOf(downstream)].push_back(id);
         }
     }
-    IdSet placed;
+    boost::container::small_vector<bool, 16> placed(size, false);
+    std::size_t placedCount = 0;
+    auto fed = [&](std::size_t i) {
+        std::size_t placedSources = 0;
+        for (const GUID& source : outcome.sources[i]) {
+            placedSources += placed[indexOf(source)] ? 1 : 0;
+        }
+        return placedSources;
+    };
     for (bool grew = true; grew;) {
         grew = false;
-        for (const auto& [id, sources] : outcome.sources) {
-            if (placed.count(id) != 0) {
-                continue;
-            }
-            std::size_t fed = 0;
-            for (const GUID& source : sources) {
-                fed += placed.count(source);
-            }
-            if (fed >= count[id]) {
-                placed.insert(id);
+        for (std::size_t i = 0; i < size; ++i) {
+            if (!placed[i] && fed(i) >= count[i]) {
+                placed[i] = true;
+                ++placedCount;
                 grew = true;
             }
         }
     }
-    for (const auto& [id, sources] : outcome.sources) {
-        std::size_t fed = 0;
-        for (const GUID& source : sources) {
-            fed += placed.count(source);
-        }
-        if (fed > count[id]) {
+    for (std::size_t i = 0; i < size; ++i) {
+        if (fed(i) > count[i]) {
             outcome.failure = "Graph topology is incorrect.";
             return outcome;
         }
     }
-    if (placed.size() != nodes.size()) {
+    if (placedCount != size) {
         outcome.failure = "Topo sort did not account for all nodes.";
     }
     return outcome;
@@ -192,8 +243,9 @@ void GraphModel::RemoveLink(GUID downstream) {
 void GraphModel::DestroyNode(GUID node) {
     auto entry = nodes.find(node);
     if (entry != nodes.end()) {
-        IdSet nodePins = entry->second.inputs;
-        nodePins.insert(entry->second.outputs.begin(), entry->second.outputs.end());
+        boost::container::small_vector<GUID, 8> nodePins(entry->second.inputs.begin(),
+                                                         entry->second.inputs.end());
+        nodePins.insert(nodePins.end(), entry->second.outputs.begin(), entry->second.outputs.end());
         for (const GUID& pin : nodePins) {
             RemovePin(pin);
         }

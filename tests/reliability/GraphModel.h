@@ -9,6 +9,8 @@
 
 #include <datagraph/Graph.h>
 
+#include <boost/container/small_vector.hpp>
+
 #include <map>
 #include <memory>
 #include <set>
@@ -39,11 +41,20 @@ struct ModelNode {
     IdSet outputs;
 };
 
+/// A few node ids in id order, each once.
+using NodeList = boost::container::small_vector<GUID, 4>;
+
 /// The outcome of a topological sort, which does not depend on any iteration order.
 struct TopologyOutcome {
     std::string failure; // empty when the sort succeeds
-    /// For every node, the nodes that list it among their output nodes: each must come first.
-    std::map<GUID, IdSet> sources;
+    // Kept inline for graphs of a few nodes: the sort runs at every traversal.
+    boost::container::small_vector<GUID, 16> nodes; // every node, in id order
+    /// Beside each of `nodes`, the nodes that list it among their output nodes: each must come
+    /// first.
+    boost::container::small_vector<NodeList, 16> sources;
+
+    /// The sources of a node of `nodes`; std::out_of_range for any other id.
+    const NodeList& SourcesOf(const GUID& node) const;
 };
 
 struct GraphModel {
@@ -82,6 +93,10 @@ struct GraphModel {
     /// Pins, links, subgraph entries and the node itself; an absent id loses its entries only.
     void DestroyNode(GUID node);
     void SetValue(const GUID& pin, std::shared_ptr<const IDataValue> value);
+
+    /// InputNodes and OutputNodes of a node of the model, without building a set.
+    NodeList InputNodesOf(const ModelNode& node) const;
+    NodeList OutputNodesOf(const ModelNode& node) const;
 };
 
 } // namespace datagraph::reliability

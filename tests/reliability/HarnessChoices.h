@@ -8,6 +8,10 @@
 
 #include <datagraph/Foundation.h>
 
+#include <boost/container/small_vector.hpp>
+
+#include <algorithm>
+
 #include <iterator>
 #include <map>
 #include <string>
@@ -25,6 +29,26 @@ struct Pools {
 
 /// The same identifiers for every seed, so that a failing seed replays exactly.
 const Pools& GetPools();
+
+/// The few ids one generated function uses, kept without allocating.
+class FewIds {
+public:
+    bool Contains(const GUID& id) const {
+        return std::find(ids.begin(), ids.end(), id) != ids.end();
+    }
+
+    /// False when the id was there already.
+    bool Insert(const GUID& id) {
+        if (Contains(id)) {
+            return false;
+        }
+        ids.push_back(id);
+        return true;
+    }
+
+private:
+    boost::container::small_vector<GUID, 8> ids;
+};
 
 template <typename Container> auto PickFrom(ChoiceSource& choices, const Container& items) {
     auto item = items.begin();

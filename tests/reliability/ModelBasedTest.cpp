@@ -62,12 +62,14 @@ TEST(ModelBasedTest, RandomOperationSequencesMatchTheModel) {
               << " operations, " << totals.refusals << " refusals checked, " << totals.traversals
               << " traversals (" << totals.traversalsRefused << " refused by the order), "
               << totals.nodeExecutions << " node executions, " << totals.absorbedFailures
-              << " absorbed node failures checked" << std::endl;
+              << " absorbed node failures checked, " << totals.hostileCallbacks
+              << " hostile host callbacks followed" << std::endl;
     // Guards against a generator that quietly stops reaching the interesting cases.
     if (sequences >= 100 && length >= 100) {
         EXPECT_GT(totals.refusals, totals.operations / 10);
         EXPECT_GT(totals.absorbedFailures, sequences / 10);
         EXPECT_GT(totals.nodeExecutions, totals.traversals / 4);
+        EXPECT_GT(totals.hostileCallbacks, sequences);
     }
 }
 

@@ -50,29 +50,14 @@ HarnessTotals& HarnessTotals::operator+=(const HarnessTotals& other) {
     traversalsRefused += other.traversalsRefused;
     nodeExecutions += other.nodeExecutions;
     queriesCompared += other.queriesCompared;
+    hostileCallbacks += other.hostileCallbacks;
     return *this;
-}
-
-Outcome Capture(const std::function<void()>& call) {
-    try {
-        call();
-        return {};
-    } catch (const GraphException& e) {
-        return {Outcome::Kind::GraphException, e.what()};
-    } catch (const std::out_of_range& e) {
-        return {Outcome::Kind::OutOfRange, e.what()};
-    } catch (const ScriptedHostError& e) {
-        return {Outcome::Kind::HostError, e.what()};
-    } catch (const std::bad_function_call& e) {
-        return {Outcome::Kind::BadFunctionCall, e.what()};
-    } catch (const std::exception& e) {
-        return {Outcome::Kind::Other, e.what()};
-    }
 }
 
 ModelHarness::ModelHarness(ChoiceSource& choices)
     : choices(choices)
     , context(std::make_shared<ExecutionContext>()) {
+    log.reserve(64);
     const Pools& pools = GetPools();
     for (int i = 0; i < 2; ++i) {
         const GUID subgraph = pools.subgraphs[1 + i];
@@ -100,8 +85,13 @@ const std::vector<GUID>& ModelHarness::PinPool() {
     return GetPools().pins;
 }
 
-void ModelHarness::Record(std::string line) {
-    log.push_back("#" + std::to_string(totals.operations) + " " + std::move(line));
+std::vector<std::string> ModelHarness::Log() const {
+    std::vector<std::string> lines;
+    lines.reserve(log.size());
+    for (const LogEntry& entry : log) {
+        lines.push_back("#" + std::to_string(entry.operation) + " " + entry.describe());
+    }
+    return lines;
 }
 
 void ModelHarness::Step() {
@@ -133,8 +123,10 @@ void ModelHarness::Step() {
         SetNodeFlag(slot);
     } else if (roll < 700) {
         AssignSubgraph(slot);
-    } else if (roll < 890) {
+    } else if (roll < 870) {
         Traverse(slot);
+    } else if (roll < 890) {
+        Hostile(index);
     } else if (roll < 930) {
         ExecuteNode(slot);
     } else if (roll < 945) {
@@ -185,10 +177,10 @@ GUID ModelHarness::PickPin(const Slot& slot, std::uint32_t existingPercent) {
     return PickFrom(choices, GetPools().pins);
 }
 
-GUID ModelHarness::PickFreePin(const Slot& slot, const std::set<GUID>& taken) {
+GUID ModelHarness::PickFreePin(const Slot& slot, const FewIds& taken) {
     GUID pin = PickFrom(choices, GetPools().pins);
     for (int attempt = 0; attempt < 8; ++attempt) {
-        if (slot.model.pins.count(pin) == 0 && taken.count(pin) == 0) {
+        if (slot.model.pins.count(pin) == 0 && !taken.Contains(pin)) {
             break;
         }
         pin = PickFrom(choices, GetPools().pins);
@@ -251,22 +243,22 @@ std::shared_ptr<INodeFunction> ModelHarness::NewFunction(const Slot& slot) {
         script->id = PickNode(slot, 0);
     }
     script->name = "f" + std::to_string(createdFunctions.size());
-    std::set<GUID> taken;
+    FewIds taken;
     // Mostly one to three pins a side, so that nodes can be linked into chains.
     for (std::uint32_t i = choices.Chance(80) ? 1 + choices.Below(3) : 0; i > 0; --i) {
         const GUID pin = choices.Chance(90) ? PickFreePin(slot, taken) : PickPin(slot, 50);
-        if (taken.insert(pin).second) {
+        if (taken.Insert(pin)) {
             script->inputs.emplace_back(pin, RandomKind(choices));
         }
     }
-    std::set<GUID> outputIds;
+    FewIds outputIds;
     for (std::uint32_t i = choices.Chance(80) ? 1 + choices.Below(3) : 0; i > 0; --i) {
         GUID pin = choices.Chance(90) ? PickFreePin(slot, taken) : PickPin(slot, 50);
         if (!script->inputs.empty() && choices.Chance(5)) {
             pin = PickFrom(choices, script->inputs).first; // both schemas share an id
         }
-        if (outputIds.insert(pin).second) {
-            taken.insert(pin);
+        if (outputIds.Insert(pin)) {
+            taken.Insert(pin);
             script->outputs.emplace_back(pin, RandomKind(choices));
         }
     }
@@ -280,7 +272,7 @@ std::shared_ptr<INodeFunction> ModelHarness::NewFunction(const Slot& slot) {
                      : roll < 940 ? Action::TraverseOwnGraphAndCatch
                                   : Action::TraverseOwnGraphAndRethrow;
     script->target = PickNode(slot, 70);
-    std::set<GUID> ruled;
+    FewIds ruled;
     for (const auto& [pin, kind] : script->outputs) {
         if (!choices.Chance(75)) {
             continue;
@@ -298,7 +290,7 @@ std::shared_ptr<INodeFunction> ModelHarness::NewFunction(const Slot& slot) {
         } else {
             rule.value = MakeValue(kind, nextContent++);
         }
-        ruled.insert(pin);
+        ruled.Insert(pin);
         script->rules.push_back(rule);
     }
     if (choices.Chance(6)) {
@@ -306,7 +298,7 @@ std::shared_ptr<INodeFunction> ModelHarness::NewFunction(const Slot& slot) {
         const GUID pin = !script->inputs.empty() && choices.Chance(50)
                              ? PickFrom(choices, script->inputs).first
                              : PickPin(slot, 50);
-        if (ruled.insert(pin).second) {
+        if (ruled.Insert(pin)) {
             script->rules.push_back({pin, MakeValue(ValueKind::A, nextContent++), false, GUID{}});
         }
     }

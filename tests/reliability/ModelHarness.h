@@ -18,9 +18,12 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace datagraph::reliability {
+
+class FewIds;
 
 struct ModelMismatch : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -34,6 +37,7 @@ struct HarnessTotals {
     long traversalsRefused = 0; // by the topological order
     long nodeExecutions = 0;
     long queriesCompared = 0;
+    long hostileCallbacks = 0; // host callbacks that edited (or tried to edit) their graph
 
     HarnessTotals& operator+=(const HarnessTotals& other);
 };
@@ -65,8 +69,9 @@ public:
 
     const HarnessTotals& Totals() const { return totals; }
 
-    /// One line per operation so far, to reproduce a failure by hand.
-    const std::vector<std::string>& Log() const { return log; }
+    /// One line per operation so far, to reproduce a failure by hand. The lines are formatted
+    /// only here: most runs never ask for them.
+    std::vector<std::string> Log() const;
 
     std::vector<const Graph*> Graphs() const;
 
@@ -116,17 +121,34 @@ private:
     void Traverse(Slot& slot);
     void ExecuteNode(Slot& slot);
 
+    // Host callbacks that edit the graph calling them (ModelHostile.cpp).
+    void Hostile(std::size_t index);
+    void WriteValueWhoseTypeCheckDestroys(Slot& slot);
+    void WriteValueWhoseDestructorDestroys(std::size_t index);
+    void InstallExecuteHook(Slot& slot);
+    void InstallCloneHook(Slot& slot);
+    /// Applies to the model of the graph being copied what the Clone hooks that ran did; true
+    /// when they changed that graph (or tried to), which fails the copy.
+    bool FollowCloneHooks(GraphModel& source);
+    /// After a copy that no hook stopped: every hooked node of the source ran its hook once.
+    void CheckCloneHooksRan(const GraphModel& source);
+    /// Follows the Execute hook of a traced node function, before its action.
+    void FollowExecuteHook(GraphModel& model, const TraceEntry& entry,
+                           const FunctionScript& script);
+    /// Binds the model's nodes that a hook made to the graph's node objects.
+    void BindMadeNodes(Slot& slot);
+
     // Choosing arguments (ModelHarness.cpp).
     std::shared_ptr<INodeFunction> NewFunction(const Slot& slot);
     std::shared_ptr<const IDataValue> ValueFor(const std::type_info& pinType);
     GUID PickNode(const Slot& slot, std::uint32_t existingPercent);
     GUID PickPin(const Slot& slot, std::uint32_t existingPercent);
-    GUID PickFreePin(const Slot& slot, const std::set<GUID>& taken);
+    GUID PickFreePin(const Slot& slot, const FewIds& taken);
     GUID PickSubgraph();
     std::pair<GUID, GUID> PickLink(const GraphModel& model);
 
     // Expectations (ModelChecks.cpp).
-    void Expect(const Outcome& actual, Outcome::Kind kind, const std::string& message = {});
+    void Expect(const Outcome& actual, Outcome::Kind kind, std::string_view message = {});
     void ExpectOneOf(const Outcome& actual, Outcome::Kind kind,
                      const std::set<std::string>& messages);
     void Check(bool condition, const char* what) const;
@@ -150,7 +172,11 @@ private:
     void Resolve(GraphModel& model, const std::vector<PendingPin>& pending,
                  const PinStates& observed);
 
-    void Record(std::string line);
+    /// Notes the current operation; `describe` says what it was when the log is asked for, so
+    /// it must capture by value.
+    template <typename Describe> void Record(Describe describe) {
+        log.push_back({totals.operations, std::move(describe)});
+    }
 
     ChoiceSource& choices;
     std::vector<Slot> slots;
@@ -158,11 +184,34 @@ private:
     std::map<const INodeFunction*, std::shared_ptr<INodeFunction>> createdFunctions;
     std::vector<std::shared_ptr<const IDataValue>> recentValues;
     HarnessTotals totals;
-    std::vector<std::string> log;
+
+    struct LogEntry {
+        long operation;
+        std::function<std::string()> describe;
+    };
+
+    std::vector<LogEntry> log;
     int nextContent = 1;
     bool compareEachStep = true;
 };
 
-Outcome Capture(const std::function<void()>& call);
+/// Runs the call and tells how it ended. A template rather than a std::function: most calls'
+/// closures would not fit a std::function's own room, and this runs for every operation.
+template <typename Call> Outcome Capture(Call&& call) {
+    try {
+        call();
+        return {};
+    } catch (const GraphException& e) {
+        return {Outcome::Kind::GraphException, e.what()};
+    } catch (const std::out_of_range& e) {
+        return {Outcome::Kind::OutOfRange, e.what()};
+    } catch (const ScriptedHostError& e) {
+        return {Outcome::Kind::HostError, e.what()};
+    } catch (const std::bad_function_call& e) {
+        return {Outcome::Kind::BadFunctionCall, e.what()};
+    } catch (const std::exception& e) {
+        return {Outcome::Kind::Other, e.what()};
+    }
+}
 
 } // namespace datagraph::reliability

@@ -15,9 +15,10 @@ void ModelHarness::CreateNode(Slot& slot) {
     const GUID subgraph = choices.Chance(70) ? GetNullGUID() : PickSubgraph();
     std::shared_ptr<INodeFunction> function = choices.Chance(4) ? nullptr : NewFunction(slot);
     const auto* scripted = dynamic_cast<const ScriptedFunction*>(function.get());
-    Record("CreateNode(" +
-           (scripted ? scripted->Script().name + " " + Name(scripted->Script().id) : "null") +
-           ", " + Name(subgraph) + ")");
+    Record([script = scripted ? scripted->SharedScript() : nullptr, subgraph] {
+        return "CreateNode(" + (script ? script->name + " " + Name(script->id) : "null") + ", " +
+               Name(subgraph) + ")";
+    });
     const Outcome actual = Capture([&] { slot.graph->CreateNode(function, subgraph); });
     GraphModel& model = slot.model;
     if (!scripted) {
@@ -29,13 +30,13 @@ void ModelHarness::CreateNode(Slot& slot) {
                       "GUID is already assigned to an existing node.");
     }
     bool clash = false;
-    std::set<GUID> inputIds;
+    FewIds inputIds;
     for (const auto& input : script.inputs) {
         clash = clash || model.pins.count(input.first) != 0;
-        inputIds.insert(input.first);
+        inputIds.Insert(input.first);
     }
     for (const auto& output : script.outputs) {
-        clash = clash || model.pins.count(output.first) != 0 || inputIds.count(output.first) != 0;
+        clash = clash || model.pins.count(output.first) != 0 || inputIds.Contains(output.first);
     }
     if (clash) {
         return Expect(actual, Outcome::Kind::GraphException,
@@ -59,7 +60,7 @@ void ModelHarness::CreateNode(Slot& slot) {
 
 void ModelHarness::DestroyNode(Slot& slot) {
     const GUID node = PickNode(slot, 85);
-    Record("DestroyNode(" + Name(node) + ")");
+    Record([node] { return "DestroyNode(" + Name(node) + ")"; });
     Expect(Capture([&] { slot.graph->DestroyNode(node); }), Outcome::Kind::None);
     slot.model.DestroyNode(node);
 }
@@ -69,8 +70,10 @@ void ModelHarness::CreatePin(Slot& slot) {
     const GUID node = PickNode(slot, 90);
     const GUID pin = choices.Chance(80) ? PickFreePin(slot, {}) : PickPin(slot, 70);
     const std::type_info& type = TypeOf(RandomKind(choices));
-    Record(std::string(output ? "CreateOutputPin(" : "CreateInputPin(") + Name(node) + ", " +
-           Name(pin) + ")");
+    Record([output, node, pin] {
+        return std::string(output ? "CreateOutputPin(" : "CreateInputPin(") + Name(node) + ", " +
+               Name(pin) + ")";
+    });
     const Outcome actual = Capture([&] {
         output ? slot.graph->CreateOutputPin(node, pin, type)
                : slot.graph->CreateInputPin(node, pin, type);
@@ -97,8 +100,10 @@ void ModelHarness::DestroyPin(Slot& slot) {
             pin = PickFrom(choices, own);
         }
     }
-    Record(std::string(output ? "DestroyOutputPin(" : "DestroyInputPin(") + Name(node) + ", " +
-           Name(pin) + ")");
+    Record([output, node, pin] {
+        return std::string(output ? "DestroyOutputPin(" : "DestroyInputPin(") + Name(node) + ", " +
+               Name(pin) + ")";
+    });
     const Outcome actual = Capture([&] {
         output ? slot.graph->DestroyOutputPin(node, pin) : slot.graph->DestroyInputPin(node, pin);
     });
@@ -122,6 +127,7 @@ void ModelHarness::LinkPins(Slot& slot) {
         // the graph free of cycles and so runnable; the picks above give every other
         // orientation, and are kept only now and then when no such pair exists.
         std::vector<std::pair<GUID, GUID>> pairs;
+        pairs.reserve(model.pins.size() * model.pins.size() / 4 + 1);
         for (const auto& [outputId, output] : model.pins) {
             for (const auto& [inputId, input] : model.pins) {
                 if (output.isOutput && !input.isOutput && output.owner < input.owner &&
@@ -139,7 +145,9 @@ void ModelHarness::LinkPins(Slot& slot) {
     if (choices.Chance(1)) {
         downstream = upstream;
     }
-    Record("LinkPins(" + Name(upstream) + ", " + Name(downstream) + ")");
+    Record([upstream, downstream] {
+        return "LinkPins(" + Name(upstream) + ", " + Name(downstream) + ")";
+    });
     const Outcome actual = Capture([&] { slot.graph->LinkPins(upstream, downstream); });
     if (model.pins.count(upstream) == 0) {
         return Expect(actual, Outcome::Kind::GraphException, "Output pin does not exist.");
@@ -165,7 +173,9 @@ void ModelHarness::UnlinkPins(Slot& slot) {
     if (!model.links.empty() && choices.Chance(60)) {
         std::tie(upstream, downstream) = PickLink(model);
     }
-    Record("UnlinkPins(" + Name(upstream) + ", " + Name(downstream) + ")");
+    Record([upstream, downstream] {
+        return "UnlinkPins(" + Name(upstream) + ", " + Name(downstream) + ")";
+    });
     const Outcome actual = Capture([&] { slot.graph->UnlinkPins(upstream, downstream); });
     if (!model.HasUpstream(downstream) || model.Upstream(downstream) != upstream) {
         return Expect(actual, Outcome::Kind::GraphException, "");
@@ -180,7 +190,7 @@ void ModelHarness::UnlinkInputPin(Slot& slot) {
     if (!model.links.empty() && choices.Chance(60)) {
         downstream = PickLink(model).second;
     }
-    Record("UnlinkInputPin(" + Name(downstream) + ")");
+    Record([downstream] { return "UnlinkInputPin(" + Name(downstream) + ")"; });
     Expect(Capture([&] { slot.graph->UnlinkInputPin(downstream); }), Outcome::Kind::None);
     // The null GUID stands for "no upstream pin", so a link from a pin whose id is the null
     // GUID is out of this operation's reach.
@@ -197,9 +207,11 @@ void ModelHarness::PutData(Slot& slot) {
     const std::shared_ptr<const IDataValue> value = ValueFor(type);
     const bool throughPin = choices.Chance(30);
     const auto* described = AsModelValue(value.get());
-    Record(std::string(throughPin ? "GetTraversablePin(" + Name(pin) + ").SetData("
-                                  : "PutDataOnPin(" + Name(pin) + ", ") +
-           (described ? "v" + std::to_string(described->Content()) : "empty") + ")");
+    Record([throughPin, pin, content = described ? described->Content() : 0, empty = !described] {
+        return std::string(throughPin ? "GetTraversablePin(" + Name(pin) + ").SetData("
+                                      : "PutDataOnPin(" + Name(pin) + ", ") +
+               (empty ? "empty" : "v" + std::to_string(content)) + ")";
+    });
     const Outcome actual = Capture([&] {
         throughPin ? slot.graph->GetTraversablePin(pin).SetData(value)
                    : slot.graph->PutDataOnPin(pin, value);
@@ -220,8 +232,10 @@ void ModelHarness::PutData(Slot& slot) {
 void ModelHarness::SetMark(Slot& slot) {
     const GUID pin = PickPin(slot, 92);
     const bool mark = choices.Chance(50);
-    Record("GetTraversablePin(" + Name(pin) + ").SetUpdatedData(" + (mark ? "true" : "false") +
-           ")");
+    Record([pin, mark] {
+        return "GetTraversablePin(" + Name(pin) + ").SetUpdatedData(" + (mark ? "true" : "false") +
+               ")";
+    });
     const Outcome actual =
         Capture([&] { slot.graph->GetTraversablePin(pin).SetUpdatedData(mark); });
     auto target = slot.model.pins.find(pin);
@@ -238,7 +252,9 @@ void ModelHarness::SetNodeFlag(Slot& slot) {
     const std::uint32_t way = choices.Below(3);
     static const char* const ways[] = {"SetDirty", "GetTraversableNode().SetDirty",
                                        "GetNodes()[].SetDisabled"};
-    Record(std::string(ways[way]) + "(" + Name(node) + ", " + (flag ? "true" : "false") + ")");
+    Record([way, node, flag] {
+        return std::string(ways[way]) + "(" + Name(node) + ", " + (flag ? "true" : "false") + ")";
+    });
     auto target = slot.model.nodes.find(node);
     if (way == 2) {
         const Graph::NodeMap nodes = slot.graph->GetNodes();
@@ -265,7 +281,9 @@ void ModelHarness::SetNodeFlag(Slot& slot) {
 void ModelHarness::AssignSubgraph(Slot& slot) {
     const GUID node = PickNode(slot, 70);
     const GUID subgraph = PickSubgraph();
-    Record("AssignNodeToExecutionSubgraphs(" + Name(node) + ", " + Name(subgraph) + ")");
+    Record([node, subgraph] {
+        return "AssignNodeToExecutionSubgraphs(" + Name(node) + ", " + Name(subgraph) + ")";
+    });
     Expect(Capture([&] { slot.graph->AssignNodeToExecutionSubgraphs(node, subgraph); }),
            Outcome::Kind::None);
     slot.model.subgraphEntries.emplace_back(subgraph, node);
@@ -281,7 +299,9 @@ void ModelHarness::FindNodes(Slot& slot) {
                 wanted.insert(id);
             }
         }
-        Record("FindNodes(id in a set of " + std::to_string(wanted.size()) + ")");
+        Record([count = wanted.size()] {
+            return "FindNodes(id in a set of " + std::to_string(count) + ")";
+        });
         std::size_t calls = 0;
         IdentifierList found;
         Expect(Capture([&] {
@@ -303,7 +323,10 @@ void ModelHarness::FindNodes(Slot& slot) {
         return;
     }
     const bool throwing = way < 8;
-    Record(throwing ? "FindNodes(throwing predicate)" : "FindNodes(empty predicate)");
+    Record([throwing] {
+        return std::string(throwing ? "FindNodes(throwing predicate)"
+                                    : "FindNodes(empty predicate)");
+    });
     const Outcome actual = Capture([&] {
         if (throwing) {
             slot.graph->FindNodes(
@@ -320,7 +343,7 @@ void ModelHarness::FindNodes(Slot& slot) {
 }
 
 void ModelHarness::Clear(Slot& slot) {
-    Record("Clear()");
+    Record([] { return std::string("Clear()"); });
     const Outcome actual = Capture([&] { slot.graph->Clear(); });
     GraphModel& model = slot.model;
     while (!model.nodes.empty()) {
@@ -337,7 +360,9 @@ void ModelHarness::Clear(Slot& slot) {
 void ModelHarness::ResetGraph(Slot& slot) {
     const GUID subgraph = PickSubgraph();
     const bool throughFactory = choices.Chance(50);
-    Record(std::string(throughFactory ? "CreateGraph(" : "Graph(") + Name(subgraph) + ")");
+    Record([throughFactory, subgraph] {
+        return std::string(throughFactory ? "CreateGraph(" : "Graph(") + Name(subgraph) + ")";
+    });
     if (throughFactory) {
         slot.graph = std::dynamic_pointer_cast<Graph>(CreateGraph(subgraph));
         Check(slot.graph != nullptr, "CreateGraph made something other than a Graph");
@@ -348,10 +373,20 @@ void ModelHarness::ResetGraph(Slot& slot) {
 }
 
 void ModelHarness::CopyGraph(std::size_t from, std::size_t to) {
-    Record("g" + std::to_string(to) + " = Graph(g" + std::to_string(from) + ")");
-    const GraphModel& source = slots[from].model;
+    Record([from, to] {
+        return "g" + std::to_string(to) + " = Graph(g" + std::to_string(from) + ")";
+    });
+    GraphModel& source = slots[from].model;
     std::shared_ptr<Graph> copy;
+    context->clones.clear();
+    context->graph = slots[from].graph.get();
     const Outcome actual = Capture([&] { copy = std::make_shared<Graph>(*slots[from].graph); });
+    context->graph = nullptr;
+    if (FollowCloneHooks(source)) {
+        Check(copy == nullptr, "a copy that a Clone hook changed produced a graph");
+        return Expect(actual, Outcome::Kind::GraphException,
+                      "The graph was changed while it was being copied.");
+    }
     for (const auto& entry : source.nodes) {
         if (entry.second.script->cloneReturnsNothing) {
             Check(copy == nullptr, "a failed copy construction produced a graph");
@@ -359,25 +394,36 @@ void ModelHarness::CopyGraph(std::size_t from, std::size_t to) {
         }
     }
     Expect(actual, Outcome::Kind::None);
+    CheckCloneHooksRan(source);
     GraphModel bound = BindCopy(source, *copy);
     slots[to].graph = std::move(copy);
     slots[to].model = std::move(bound);
 }
 
 void ModelHarness::AssignGraph(std::size_t from, std::size_t to) {
-    Record("g" + std::to_string(to) + " = g" + std::to_string(from));
+    Record([from, to] { return "g" + std::to_string(to) + " = g" + std::to_string(from); });
     Graph& target = *slots[to].graph;
+    context->clones.clear();
+    context->graph = slots[from].graph.get();
     const Outcome actual = Capture([&] { target = *slots[from].graph; });
+    context->graph = nullptr;
     if (from == to) {
+        Check(context->clones.empty(), "assigning a graph to itself cloned a node function");
         return Expect(actual, Outcome::Kind::None);
     }
-    for (const auto& entry : slots[from].model.nodes) {
+    GraphModel& source = slots[from].model;
+    if (FollowCloneHooks(source)) {
+        return Expect(actual, Outcome::Kind::GraphException,
+                      "The graph was changed while it was being copied.");
+    }
+    for (const auto& entry : source.nodes) {
         if (entry.second.script->cloneReturnsNothing) {
             return Expect(actual, Outcome::Kind::GraphException, "Node functions cannot be null");
         }
     }
     Expect(actual, Outcome::Kind::None);
-    slots[to].model = BindCopy(slots[from].model, target);
+    CheckCloneHooksRan(source);
+    slots[to].model = BindCopy(source, target);
 }
 
 } // namespace datagraph::reliability

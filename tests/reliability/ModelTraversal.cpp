@@ -33,7 +33,9 @@ bool TraversesOwnGraph(const FunctionScript& script) {
 void ModelHarness::Traverse(Slot& slot) {
     const bool useDefault = choices.Chance(60);
     const GUID subgraph = useDefault ? slot.model.defaultSubgraph : PickSubgraph();
-    Record(useDefault ? "Traverse()" : "Traverse(" + Name(subgraph) + ")");
+    Record([useDefault, subgraph] {
+        return useDefault ? std::string("Traverse()") : "Traverse(" + Name(subgraph) + ")";
+    });
     context->trace.clear();
     context->graph = slot.graph.get();
     Outcome actual;
@@ -46,7 +48,8 @@ void ModelHarness::Traverse(Slot& slot) {
     }
     context->graph = nullptr;
     const PinStates finalPins = ReadPinStates(*slot.graph);
-    GraphModel model = slot.model;
+    // Followed in place: a mismatch ends the whole sequence, so no step needs the model as it was.
+    GraphModel& model = slot.model;
     long absorbed = 0;
     const Outcome expected = FollowTraversal(model, subgraph, finalPins, absorbed);
     Expect(actual, expected.kind, expected.message);
@@ -60,7 +63,7 @@ void ModelHarness::Traverse(Slot& slot) {
     totals.traversalsRefused += expected.kind == Outcome::Kind::GraphException ? 1 : 0;
     totals.absorbedFailures += absorbed;
     totals.nodeExecutions += static_cast<long>(context->trace.size());
-    slot.model = std::move(model);
+    BindMadeNodes(slot);
 }
 
 void ModelHarness::ExecuteNode(Slot& slot) {
@@ -69,10 +72,10 @@ void ModelHarness::ExecuteNode(Slot& slot) {
     // Executing a function that traverses its own graph from outside a traversal would start a
     // whole traversal from inside the node; the model follows traversals from the top only.
     if (target != slot.model.nodes.end() && TraversesOwnGraph(*target->second.script)) {
-        Record("(no direct execution of " + Name(node) + ")");
+        Record([node] { return "(no direct execution of " + Name(node) + ")"; });
         return;
     }
-    Record("GetTraversableNode(" + Name(node) + ").Execute()");
+    Record([node] { return "GetTraversableNode(" + Name(node) + ").Execute()"; });
     context->trace.clear();
     context->graph = slot.graph.get();
     const Outcome actual = Capture([&] { slot.graph->GetTraversableNode(node).Execute(); });
@@ -82,7 +85,7 @@ void ModelHarness::ExecuteNode(Slot& slot) {
         return Expect(actual, Outcome::Kind::OutOfRange, "invalid unordered_map<K, T> key");
     }
     Check(context->trace.size() == 1, "a node's function was not called exactly once", node);
-    GraphModel model = slot.model;
+    GraphModel& model = slot.model;
     const StepResult result = RunTracedNode(model, 0, ReadPinStates(*slot.graph), false);
     switch (result.kind) {
     case StepKind::Done:
@@ -96,7 +99,7 @@ void ModelHarness::ExecuteNode(Slot& slot) {
         break;
     }
     ++totals.nodeExecutions;
-    slot.model = std::move(model);
+    BindMadeNodes(slot);
 }
 
 Outcome ModelHarness::FollowTraversal(GraphModel& model, const GUID& subgraph,
@@ -107,18 +110,27 @@ Outcome ModelHarness::FollowTraversal(GraphModel& model, const GUID& subgraph,
         Check(trace.empty(), "a node ran although the topological order failed");
         return {Outcome::Kind::GraphException, topology.failure};
     }
-    const IdSet members = model.NodesIn(subgraph);
-    IdSet unconsidered;
-    for (const auto& entry : model.nodes) {
-        unconsidered.insert(entry.first);
+    // Sorted arrays rather than sets: this runs at every traversal.
+    boost::container::small_vector<GUID, 16> members;
+    for (const auto& entry : model.subgraphEntries) {
+        if (entry.first == subgraph) {
+            members.push_back(entry.second);
+        }
     }
+    std::sort(members.begin(), members.end());
+    // The nodes, in id order.
+    boost::container::small_vector<GUID, 16> unconsidered(topology.nodes.begin(),
+                                                          topology.nodes.end());
+    auto isUnconsidered = [&](const GUID& id) {
+        return std::binary_search(unconsidered.begin(), unconsidered.end(), id);
+    };
     auto waiting = [&](const GUID& id) {
-        const IdSet& sources = topology.sources.at(id);
-        return std::any_of(sources.begin(), sources.end(),
-                           [&](const GUID& source) { return unconsidered.count(source) != 0; });
+        const NodeList& sources = topology.SourcesOf(id);
+        return std::any_of(sources.begin(), sources.end(), isUnconsidered);
     };
     auto runs = [&](const GUID& id) {
-        return model.nodes.count(id) != 0 && members.count(id) != 0 && !model.Unconnected(id) &&
+        return model.nodes.count(id) != 0 &&
+               std::binary_search(members.begin(), members.end(), id) && !model.Unconnected(id) &&
                model.Ready(id);
     };
     std::size_t next = 0;
@@ -143,11 +155,11 @@ Outcome ModelHarness::FollowTraversal(GraphModel& model, const GUID& subgraph,
             break;
         }
         const GUID node = trace[next].node;
-        Check(unconsidered.count(node) != 0 && !waiting(node),
+        Check(isUnconsidered(node) && !waiting(node),
               "a node ran before a node that feeds it had its turn", node);
         Check(runs(node), "a node ran that is not a ready, linked member of the subgraph", node);
         const StepResult result = RunTracedNode(model, next, finalPins, true);
-        unconsidered.erase(node);
+        unconsidered.erase(std::lower_bound(unconsidered.begin(), unconsidered.end(), node));
         ++next;
         if (result.kind == StepKind::HostAbort) {
             Check(next == trace.size(), "the traversal went on after a host exception");
@@ -184,6 +196,7 @@ ModelHarness::StepResult ModelHarness::RunTracedNode(GraphModel& model, std::siz
     Check(entry.inputs.size() == withValue, "a node function received extra inputs", entry.node);
 
     const std::shared_ptr<const FunctionScript> script = node.script;
+    FollowExecuteHook(model, entry, *script);
     switch (script->action) {
     case Action::Return:
         break;
@@ -288,9 +301,10 @@ ModelHarness::StepResult ModelHarness::MoveDownstream(GraphModel& model, const G
 void ModelHarness::Resolve(GraphModel& model, const std::vector<PendingPin>& pending,
                            const PinStates& observed) {
     for (const PendingPin& write : pending) {
-        auto found = observed.find(write.pin);
-        Check(found != observed.end(), "a pin written part-way is gone", write.pin);
-        const auto& [value, mark] = found->second;
+        const PinStates::State* found = observed.Find(write.pin);
+        Check(found != nullptr, "a pin written part-way is gone", write.pin);
+        const IDataValue* value = found->value;
+        const bool mark = found->mark;
         if (value == write.written.get() && mark) {
             model.SetValue(write.pin, write.written);
             continue;

@@ -8,12 +8,16 @@
 
 #include <datagraph/IDataValue.h>
 
+#include <functional>
 #include <memory>
 #include <typeinfo>
 
 namespace datagraph::reliability {
 
 enum class ValueKind { A, B, DerivedA };
+
+/// The run-time type of a value of the kind.
+inline const std::type_info& TypeOf(ValueKind kind);
 
 class ModelValue : public IDataValue {
 public:
@@ -43,9 +47,11 @@ public:
         return CloneSelf();
     }
 
+    /// The type of the value's kind; a hostile value runs host code first.
     const std::type_info& GetType() const final {
         FaultPlan::Hit();
-        return typeid(*this);
+        TypeAsked();
+        return TypeOf(Kind());
     }
 
     int Content() const { return content; }
@@ -54,6 +60,8 @@ public:
 
 private:
     virtual std::unique_ptr<IDataValue> CloneSelf() const = 0;
+
+    virtual void TypeAsked() const {}
 
     int content;
 };
@@ -118,6 +126,55 @@ inline std::shared_ptr<const IDataValue> MakeValue(ValueKind kind, int content) 
     }
     return std::make_shared<const DerivedValueA>(content);
 }
+
+inline std::unique_ptr<IDataValue> MakeUniqueValue(ValueKind kind, int content) {
+    switch (kind) {
+    case ValueKind::A:
+        return std::make_unique<ValueA>(content);
+    case ValueKind::B:
+        return std::make_unique<ValueB>(content);
+    case ValueKind::DerivedA:
+        break;
+    }
+    return std::make_unique<DerivedValueA>(content);
+}
+
+/// A value of any kind that runs host code the first time its type is asked for, and again when
+/// it dies; either may edit the graph that holds it. Its clones are plain values.
+class HostileValue : public ModelValue {
+public:
+    HostileValue(ValueKind kind, int content, std::function<void()> onFirstTypeCheck,
+                 std::function<void()> onDestroy)
+        : ModelValue(content)
+        , kind(kind)
+        , onFirstTypeCheck(std::move(onFirstTypeCheck))
+        , onDestroy(std::move(onDestroy)) {}
+
+    ~HostileValue() override {
+        if (onDestroy) {
+            onDestroy();
+        }
+    }
+
+    ValueKind Kind() const override { return kind; }
+
+private:
+    std::unique_ptr<IDataValue> CloneSelf() const override {
+        return MakeUniqueValue(kind, Content());
+    }
+
+    void TypeAsked() const override {
+        if (onFirstTypeCheck) {
+            std::function<void()> once = std::move(onFirstTypeCheck);
+            onFirstTypeCheck = nullptr;
+            once();
+        }
+    }
+
+    ValueKind kind;
+    mutable std::function<void()> onFirstTypeCheck;
+    std::function<void()> onDestroy;
+};
 
 /// The value as the suites' own type; null for an empty pointer or a foreign value.
 inline const ModelValue* AsModelValue(const IDataValue* value) {

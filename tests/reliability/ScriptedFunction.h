@@ -38,6 +38,34 @@ enum class Action {
     TraverseOwnGraphAndRethrow,
 };
 
+struct FunctionScript;
+
+/// Host code installed on a function after it was made, run by the function and by every clone
+/// of it (they share the script). Execute runs its hook before the script's action; Clone runs
+/// its hook first, on the graph being copied.
+struct HostileHooks {
+    enum class OnExecute {
+        None,
+        CreateNode,  // a pinless node `executeTarget` of `spawned`, in the default subgraph
+        WritePin,    // `written` to pin `executeTarget` when that pin is the node's own or one
+                     // of a node it feeds
+        DestroyNode, // `executeTarget`, whatever it names
+    };
+    enum class OnClone {
+        None,
+        DestroyOwnNode,
+        DestroyNode,   // `cloneTarget`, whatever it names
+        AssignToGraph, // an empty graph to the graph being copied
+    };
+
+    OnExecute onExecute = OnExecute::None;
+    GUID executeTarget;
+    std::shared_ptr<const IDataValue> written;
+    std::shared_ptr<const FunctionScript> spawned;
+    OnClone onClone = OnClone::None;
+    GUID cloneTarget;
+};
+
 /// One output entry: a fixed value (possibly empty) or the value found on an input.
 struct OutputRule {
     GUID pin;
@@ -55,6 +83,8 @@ struct FunctionScript {
     std::vector<OutputRule> rules;
     bool cloneReturnsNothing = false;
     GUID target; // for DestroyAnotherNode
+    /// Installed later by the harness; the script stays shared and const otherwise.
+    mutable HostileHooks hooks;
 
     /// The outputs the function returns for these inputs.
     DataMap Outputs(const DataMap& inputs) const;
@@ -63,8 +93,27 @@ struct FunctionScript {
     std::string FailureMessage() const { return "scripted failure of " + name; }
 };
 
-/// The value and updated-data mark of every pin of a graph.
-using PinStates = std::map<GUID, std::pair<const IDataValue*, bool>>;
+/// The value and updated-data mark of every pin of a graph, one entry per pin id in id order.
+/// Read at every execution of a scripted function, so it is one flat array.
+class PinStates {
+public:
+    struct State {
+        GUID pin;
+        const IDataValue* value;
+        bool mark;
+    };
+
+    /// Takes the states in any order; of two for the same pin the later one counts.
+    explicit PinStates(std::vector<State> states = {});
+
+    std::size_t size() const { return states.size(); }
+
+    /// Null when the pin has no state here.
+    const State* Find(const GUID& pin) const;
+
+private:
+    std::vector<State> states;
+};
 
 PinStates ReadPinStates(const Graph& graph);
 
@@ -74,12 +123,21 @@ struct TraceEntry {
     PinStates pins;         // as the function found them when it was called
     std::string nested;     // what its own graph answered to Traverse, for the traversing actions
     bool nestedRan = false; // the nested Traverse returned normally
+    const INodeFunction* spawned = nullptr; // made by a CreateNode hook
+    bool hookWrote = false;                 // a WritePin hook's write went through
+};
+
+/// A Clone hook that ran, in the order they ran.
+struct CloneEvent {
+    GUID node;
+    std::string refusal; // what the graph answered an AssignToGraph hook
 };
 
 /// Shared by every scripted function of a harness: the graph being run and the trace.
 struct ExecutionContext {
-    Graph* graph = nullptr;
+    Graph* graph = nullptr; // also the graph being copied, for Clone hooks
     std::vector<TraceEntry> trace;
+    std::vector<CloneEvent> clones;
 };
 
 class ScriptedFunction : public INodeFunction {
@@ -120,6 +178,9 @@ public:
     std::string GetClassIdentifier() const override { return "scripted"; }
 
 private:
+    void RunCloneHook() const;
+    void RunExecuteHook(Graph& graph, std::size_t index);
+
     std::shared_ptr<const FunctionScript> script;
     std::shared_ptr<ExecutionContext> context;
 };

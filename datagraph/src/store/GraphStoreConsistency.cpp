@@ -2,6 +2,8 @@
 
 #include "run/TraversalPlan.h"
 
+#include <boost/container/small_vector.hpp>
+
 #include <algorithm>
 #include <iterator>
 #include <string>
@@ -13,10 +15,14 @@
 namespace datagraph {
 namespace {
 
-void Invariant(int number, bool holds, const char* what) {
+[[noreturn]] void InvariantBroken(int number, const char* what) {
+    throw GraphException("graph store invariant " + std::to_string(number) + " broken: " + what);
+}
+
+// Called a few times per record on every check, so the passing case stays inline.
+inline void Invariant(int number, bool holds, const char* what) {
     if (!holds) {
-        throw GraphException("graph store invariant " + std::to_string(number) +
-                             " broken: " + what);
+        InvariantBroken(number, what);
     }
 }
 
@@ -197,7 +203,9 @@ void GraphStore::CheckCaches() const {
             Invariant(10, lastOrder->records[i]->orderPosition == i,
                       "a node record does not know its place in the cached order");
         }
-        std::vector<const NodeRecord*> records = lastOrder->records;
+        // Checked after every edit of a test run: small graphs need no allocation here.
+        boost::container::small_vector<const NodeRecord*, 32> records(lastOrder->records.begin(),
+                                                                      lastOrder->records.end());
         std::sort(records.begin(), records.end());
         Invariant(10, std::adjacent_find(records.begin(), records.end()) == records.end(),
                   "the cached order holds a record twice");
