@@ -129,11 +129,11 @@ void ExpectVersionFour(const GUID& id) {
 }
 
 TEST(FoundationTest, TenMillionGuidsFromFourThreadsAreDistinct) {
-    const std::size_t perThread = 2500000;
+    constexpr std::size_t perThread = 2500000;
     std::vector<std::vector<GUID>> made(4);
     std::vector<std::thread> threads;
     for (std::vector<GUID>& ids : made) {
-        threads.emplace_back([&ids, perThread] {
+        threads.emplace_back([&ids] {
             ids.reserve(perThread);
             for (std::size_t i = 0; i < perThread; ++i) {
                 ids.push_back(CreateGUID());

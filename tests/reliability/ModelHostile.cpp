@@ -327,7 +327,7 @@ void ModelHarness::FollowExecuteHook(GraphModel& model, const TraceEntry& entry,
             pin != model.pins.end() && (pin->second.owner == entry.node ||
                                         model.OutputNodes(entry.node).count(pin->second.owner));
         const auto* written = AsModelValue(hooks.written.get());
-        writes = reaches && TypeOf(written->Kind()) == *pin->second.type;
+        writes = reaches && written != nullptr && TypeOf(written->Kind()) == *pin->second.type;
         if (writes) {
             model.SetValue(target, hooks.written);
         }
