@@ -80,6 +80,7 @@ void Graph::PrivateHelper_Traverse(const GUID& executionSubgraph, ITraversalObse
 
     const NestedTraversalScope nesting;
     GraphSteps steps(*this, executionSubgraph);
+    store->DropChangeLists();
     ScopedFlagSetter inProgress(
         true, false, [this](bool value) { GraphStore::Of(*this).SetTraversalInProgress(value); });
     RunTraversal(steps, observer);

@@ -337,11 +337,26 @@ public:
     static void NoteHostWrote(PinRecord& pin) noexcept;
     /// The node is not up to date until a traversal of this graph next executes it.
     void NoteNodeChanged(NodeRecord& node) noexcept;
+
     /// Writes a node's output as its execution returned it; no edit of the host's.
-    static void WriteOutput(PinRecord& pin, std::shared_ptr<const IDataValue> value);
+    static void WriteOutput(PinRecord& pin, std::shared_ptr<const IDataValue> value) {
+        const std::shared_ptr<const IDataValue> previous = pin.pin.Replace(std::move(value));
+    }
+
     /// Writes a value moved along a link: its node is not up to date if the pin now holds
     /// another object, and is looked at again if only the mark is new.
-    void MoveInto(PinRecord& pin, std::shared_ptr<const IDataValue> value);
+    void MoveInto(PinRecord& pin, std::shared_ptr<const IDataValue> value) {
+        const IDataValue* held = pin.pin.data.get();
+        const bool marked = pin.pin.updatedData;
+        const std::shared_ptr<const IDataValue> previous = pin.pin.Replace(std::move(value));
+        NodeRecord& owner = *pin.owner;
+        if (pin.pin.data.get() != held) {
+            owner.upToDate = false;
+            ListChangedNode(owner);
+        } else if (!marked && (!owner.upToDate || owner.movesPending)) {
+            ListChangedNode(owner); // it may be ready now
+        }
+    }
 
     /// Whether the pin holds this very object, with the mark; no value is copied.
     static bool HoldsWithMark(const PinRecord& pin, const IDataValue& value) {
@@ -349,12 +364,27 @@ public:
     }
 
     /// Before and after a traversal of this graph executes the node (the run and the moves).
-    void StartTrackedExecution(const NodeRecord& node);
+    void StartTrackedExecution(const NodeRecord& record) {
+        NodeRecord& node = Own(record);
+        if (node.functionKind != NodeRecord::FunctionKind::Plain) {
+            PrepareToTrackUbernode(node);
+        }
+        node.upToDate = true; // an edit made while it runs counts for the next run
+    }
+
     /// `node` is the record of `nodeId` while the structure is still at `version`.
     /// An ubernode starts to watch its inner graphs; when that fails for want of memory, the
     /// node is left not up to date, and the failure raised if `mayAllocate`.
-    void FinishTrackedExecution(const GUID& nodeId, const NodeRecord* node, std::uint64_t version,
-                                bool ran, bool moved, bool mayAllocate);
+    void FinishTrackedExecution(const GUID& nodeId, const NodeRecord* record, std::uint64_t version,
+                                bool ran, bool moved, bool mayAllocate) {
+        if (ran && moved && version == structureVersion &&
+            record->functionKind == NodeRecord::FunctionKind::Plain) {
+            Own(*record).movesPending = false; // every marked output was handed on
+            return;
+        }
+        FinishTrackedExecutionOtherwise(nodeId, record, version, ran, moved, mayAllocate);
+    }
+
     /// After a run's moves of an up-to-date node failed: they are still to be made.
     void KeepMovesPending(const GUID& nodeId, const NodeRecord* node,
                           std::uint64_t version) noexcept;
@@ -375,6 +405,9 @@ public:
                                std::vector<NodeRecord*>& notAfter);
     /// Hands back what a run did not get to; it stays for the next one.
     void ReturnChangedNodes(const std::vector<NodeRecord*>& nodes) noexcept;
+    /// Lets go of the lists until the next TraverseChanged makes them again from the records:
+    /// a whole traversal changes nearly every node, and listing each would cost it time.
+    void DropChangeLists() noexcept;
     /// Sets a node aside that the run over the current subgraph cannot execute yet.
     void ParkChangedNode(NodeRecord& node) noexcept;
 
@@ -433,10 +466,15 @@ private:
     }
 
     void ListChangedNode(NodeRecord& node) noexcept;
+    /// Finds out whether the node is an ubernode and, if so, stops it watching its inner graph
+    /// while it runs and makes room to watch it again afterwards.
+    void PrepareToTrackUbernode(NodeRecord& node);
+    void FinishTrackedExecutionOtherwise(const GUID& nodeId, const NodeRecord* record,
+                                         std::uint64_t version, bool ran, bool moved,
+                                         bool mayAllocate);
 
     bool ChangeListsAreCurrent() const { return changeListsVersion == structureVersion; }
 
-    void DropChangeLists() noexcept;
     static void LinkInto(NodeRecord*& first, NodeRecord& node) noexcept;
     static void UnlinkFrom(NodeRecord*& first, NodeRecord& node) noexcept;
     /// Every ubernode node that watches this graph hears that it was edited, and stops watching.

@@ -28,23 +28,6 @@ void GraphStore::NoteNodeChanged(NodeRecord& node) noexcept {
     NoteEditForHolders();
 }
 
-void GraphStore::WriteOutput(PinRecord& pin, std::shared_ptr<const IDataValue> value) {
-    const std::shared_ptr<const IDataValue> previous = pin.pin.Replace(std::move(value));
-}
-
-void GraphStore::MoveInto(PinRecord& pin, std::shared_ptr<const IDataValue> value) {
-    const IDataValue* held = pin.pin.data.get();
-    const bool marked = pin.pin.updatedData;
-    const std::shared_ptr<const IDataValue> previous = pin.pin.Replace(std::move(value));
-    NodeRecord& owner = *pin.owner;
-    if (pin.pin.data.get() != held) {
-        owner.upToDate = false;
-        ListChangedNode(owner);
-    } else if (!marked && (!owner.upToDate || owner.movesPending)) {
-        ListChangedNode(owner); // it may be ready now
-    }
-}
-
 void GraphStore::LinkInto(NodeRecord*& first, NodeRecord& node) noexcept {
     node.listPrevious = nullptr;
     node.listNext = first;
@@ -146,8 +129,7 @@ GraphStore* GraphStore::InnerStoreOf(const NodeRecord& node) {
     return ubernode != nullptr ? ubernode->GetGraph()->store.get() : nullptr;
 }
 
-void GraphStore::StartTrackedExecution(const NodeRecord& record) {
-    NodeRecord& node = Own(record);
+void GraphStore::PrepareToTrackUbernode(NodeRecord& node) {
     if (node.functionKind == NodeRecord::FunctionKind::NotYetAsked) {
         node.functionKind = InnerStoreOf(node) != nullptr ? NodeRecord::FunctionKind::Ubernode
                                                           : NodeRecord::FunctionKind::Plain;
@@ -157,15 +139,14 @@ void GraphStore::StartTrackedExecution(const NodeRecord& record) {
         if (GraphStore* inner = InnerStoreOf(node)) {
             inner->holders.reserve(inner->holders.size() + 1);
         }
+        // What the ubernode writes into its inner graph while it runs is no edit of the host's.
+        StopWatchingInnerGraph(node);
     }
-    // What the ubernode writes into its inner graph while it runs is no edit of the host's.
-    StopWatchingInnerGraph(node);
-    node.upToDate = true; // an edit made while it runs counts for the next run
 }
 
-void GraphStore::FinishTrackedExecution(const GUID& nodeId, const NodeRecord* record,
-                                        std::uint64_t version, bool ran, bool moved,
-                                        bool mayAllocate) {
+void GraphStore::FinishTrackedExecutionOtherwise(const GUID& nodeId, const NodeRecord* record,
+                                                 std::uint64_t version, bool ran, bool moved,
+                                                 bool mayAllocate) {
     const bool structureKept = version == structureVersion;
     NodeRecord* node = structureKept ? &Own(*record) : nodes.Find(nodeId);
     if (node == nullptr) {
