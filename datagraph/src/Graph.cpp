@@ -26,6 +26,7 @@ Graph::Graph(const GUID& defaultExecutionSubgraphID)
     : store(std::make_unique<GraphStore>(defaultExecutionSubgraphID)) {}
 
 Graph::~Graph() {
+    store->SetEditObserver(nullptr); // a graph going away is no edit
     try {
         Clear();
     } catch (...) { // a destructor lets nothing out, whatever the consistency checks say
@@ -41,6 +42,13 @@ void Graph::Clear() {
     CheckThat(store->Subgraphs().empty(), "All nodes should have already been removed.");
     CheckThat(store->LiveLinksIfMade() == nullptr || store->LiveLinksIfMade()->empty(),
               "All edges should have already been removed.");
+    if (IGraphEditObserver* observer = store->EditObserver()) {
+        observer->GraphCleared();
+    }
+}
+
+void Graph::SetEditObserver(IGraphEditObserver* observer) {
+    store->SetEditObserver(observer);
 }
 
 bool Graph::HasNode(const GUID& nodeId) const {

@@ -4,6 +4,7 @@
 
 #include "Checks.h"
 #include "run/NodeRun.h"
+#include "store/GraphStore.h"
 
 namespace datagraph {
 
@@ -44,12 +45,37 @@ bool Node::GetDisabled() const {
     return disabled;
 }
 
+namespace {
+
+// The edit observer of the node's graph, when there is one and the node is that graph's own
+// (not a copy outside it, nor one that has left it).
+IGraphEditObserver* ObserverOfOwnNode(Graph& graph, const Node& node, const GUID& nodeId) {
+    const GraphStore& store = GraphStore::Of(graph);
+    const GraphStore::NodeRecord* record = store.FindNode(nodeId);
+    return record != nullptr && record->SharedObject().get() == &node ? store.EditObserver()
+                                                                      : nullptr;
+}
+
+} // namespace
+
 void Node::SetDisabled(bool value) {
     disabled = value;
+    if (GraphStore::Of(graph).EditObserver() != nullptr) {
+        const GUID nodeId = function->GetId();
+        if (IGraphEditObserver* observer = ObserverOfOwnNode(graph, *this, nodeId)) {
+            observer->NodeDisabledSet(nodeId, value);
+        }
+    }
 }
 
 void Node::SetDirty(bool value) {
     dirty = value;
+    if (GraphStore::Of(graph).EditObserver() != nullptr) {
+        const GUID nodeId = function->GetId();
+        if (IGraphEditObserver* observer = ObserverOfOwnNode(graph, *this, nodeId)) {
+            observer->NodeDirtySet(nodeId, value);
+        }
+    }
 }
 
 IdentifierSet Node::GetInputPins() const {
