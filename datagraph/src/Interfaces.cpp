@@ -54,6 +54,8 @@ void IGraphEditObserver::NodeDirtySet(const GUID&, bool) {}
 
 void IGraphEditObserver::NodeDisabledSet(const GUID&, bool) {}
 
+void IGraphEditObserver::NodeExecuted(const GUID&) {}
+
 void IGraphEditObserver::NodeAssignedToExecutionSubgraph(const GUID&, const GUID&) {}
 
 void IGraphEditObserver::SubgraphEntriesRemoved(const GUID&) {}

@@ -108,8 +108,29 @@ void Node::Execute() {
     if (GraphStore::NodeRecord* record = store.FindNode(function->GetId())) {
         store.NoteNodeChanged(*record);
     }
-    // The function may destroy this very node while it runs: the run holds what it needs.
-    RunNodeFunction(graph, function, nullptr);
+    // The function may destroy this very node while it runs: the run holds what it needs, and
+    // the notice asks the graph afresh for its observer.
+    if (store.EditObserver() == nullptr || store.TraversalInProgress()) {
+        RunNodeFunction(graph, function, nullptr);
+        return;
+    }
+    Graph& owner = graph;
+    const GUID nodeId = function->GetId();
+    auto notify = [&owner, &nodeId] {
+        const GraphStore& current = GraphStore::Of(owner);
+        if (IGraphEditObserver* observer = current.EditObserver()) {
+            if (!current.TraversalInProgress()) {
+                observer->NodeExecuted(nodeId);
+            }
+        }
+    };
+    try {
+        RunNodeFunction(owner, function, nullptr);
+    } catch (...) {
+        notify();
+        throw;
+    }
+    notify();
 }
 
 } // namespace datagraph

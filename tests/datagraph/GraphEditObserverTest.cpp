@@ -1,5 +1,6 @@
 #include <datagraph/Graph.h>
 #include <datagraph/IGraphEditObserver.h>
+#include <datagraph/NodeExecutingGraphTraverser.h>
 
 #include "IntNodes.h"
 #include "TestSupport.h"
@@ -52,6 +53,8 @@ public:
     void NodeDisabledSet(const GUID& nodeId, bool disabled) override {
         Add("NodeDisabledSet " + N(nodeId) + (disabled ? " true" : " false"));
     }
+
+    void NodeExecuted(const GUID& nodeId) override { Add("NodeExecuted " + N(nodeId)); }
 
     void NodeAssignedToExecutionSubgraph(const GUID& nodeId, const GUID& subgraph) override {
         Add("NodeAssignedToExecutionSubgraph " + N(nodeId) + " " + N(subgraph));
@@ -347,6 +350,19 @@ TEST_F(GraphEditObserverTest, ATraversalThatRaisesIsStillSummedUp) {
     EXPECT_THROW(graph.Traverse(), HostError);
 
     EXPECT_EQ(observer.Take(), Lines{"TraversalFinished main"});
+}
+
+// Outside the graph's own traversal, a node runs through the public interfaces, each write heard.
+TEST_F(GraphEditObserverTest, ANodeRunOutsideATraversalIsHeardWithTheValuesItsRunnerMoves) {
+    BuildChain();
+    graph.SetEditObserver(&observer);
+    graph.GetTraversableNode(a.Id()).Execute();
+    EXPECT_EQ(observer.Take(), Lines{"NodeExecuted A"});
+
+    NodeExecutingGraphTraverser(graph, mainSubgraph).Traverse();
+    EXPECT_EQ(c.LastInput(), 3); // A ran for the second time, B added one
+    EXPECT_EQ(observer.Take(), (Lines{"NodeExecuted A", "PinDataWritten B.in", "NodeExecuted B",
+                                      "PinDataWritten C.in", "NodeExecuted C"}));
 }
 
 // The change is complete before the observer hears of it, so its exception reaches the caller

@@ -59,6 +59,11 @@ public:
     virtual void NodeDirtySet(const GUID& nodeId, bool dirty);
     /// Node::SetDisabled set the node's disabled mark to `disabled`.
     virtual void NodeDisabledSet(const GUID& nodeId, bool disabled);
+    /// Node::Execute ran the node outside a traversal of its graph and wrote the outputs it
+    /// returned (some of them, when it raised; the notice comes then too, before the exception
+    /// goes on). NodeExecutingGraphTraverser runs nodes this way, and moves values along the
+    /// links with SetData, each move announced by PinDataWritten.
+    virtual void NodeExecuted(const GUID& nodeId);
     /// AssignNodeToExecutionSubgraphs filed the id under one more subgraph (whether or not a
     /// node has that id).
     virtual void NodeAssignedToExecutionSubgraph(const GUID& nodeId, const GUID& executionSubgraph);
