@@ -95,6 +95,9 @@ public:
         Row(measures::build, "ns/node",
             {"<= 2x baseline build", OursOverBaseline(measures::build), 2});
         SchemaCallsRow();
+        Row(measures::buildObserved, "ns/node",
+            {"<= 1.2x our build", Ratio(Get(systems::ours, measures::buildObserved), ourBuild),
+             1.2});
         Row(measures::traverse, "ns/node",
             {"<= 2x baseline", OursOverBaseline(measures::traverse), 2});
         TraverseAfterEditRow();

@@ -21,6 +21,8 @@ inline const char* const bgl = "bgl";
 
 namespace measures {
 inline const char* const build = "Build";
+// The same build with an edit observer attached that counts what it hears.
+inline const char* const buildObserved = "BuildObserved";
 inline const char* const schemaCalls = "SchemaCalls";
 inline const char* const traverse = "Traverse";
 inline const char* const traverseAfterEdit = "TraverseAfterEdit";

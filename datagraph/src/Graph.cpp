@@ -26,6 +26,7 @@ Graph::Graph(const GUID& defaultExecutionSubgraphID)
     : store(std::make_unique<GraphStore>(defaultExecutionSubgraphID)) {}
 
 Graph::~Graph() {
+    store->SetEditObserver(nullptr); // a graph going away is no edit
     // Only the release of the records: Clear's checks could only throw, and a graph that keeps
     // execution-subgraph entries of absent nodes would pay for an exception at every destruction.
     try {
@@ -43,6 +44,13 @@ void Graph::Clear() {
     CheckThat(store->Subgraphs().empty(), "All nodes should have already been removed.");
     CheckThat(store->LiveLinksIfMade() == nullptr || store->LiveLinksIfMade()->empty(),
               "All edges should have already been removed.");
+    if (IGraphEditObserver* observer = store->EditObserver()) {
+        observer->GraphCleared();
+    }
+}
+
+void Graph::SetEditObserver(IGraphEditObserver* observer) {
+    store->SetEditObserver(observer);
 }
 
 bool Graph::HasNode(const GUID& nodeId) const {

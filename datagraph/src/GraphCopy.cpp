@@ -23,6 +23,9 @@ Graph& Graph::operator=(const Graph& other) {
     // The previous records are released without Clear: an old node or pin lives on only while
     // somebody else holds it.
     std::swap(store, copy);
+    if (IGraphEditObserver* observer = store->EditObserver()) {
+        observer->GraphAssigned();
+    }
     return *this;
 }
 

@@ -10,6 +10,9 @@ GUID Graph::GetDefaultExecutionSubgraphID() const {
 
 void Graph::AssignNodeToExecutionSubgraphs(const GUID& nodeId, const GUID& executionSubgraph) {
     store->AddSubgraphEntry(nodeId, executionSubgraph);
+    if (IGraphEditObserver* observer = store->EditObserver()) {
+        observer->NodeAssignedToExecutionSubgraph(nodeId, executionSubgraph);
+    }
 }
 
 IdentifierSet Graph::GetExecutionSubgraphs() const {

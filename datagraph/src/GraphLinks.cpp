@@ -29,6 +29,9 @@ void Graph::LinkPins(const GUID& outputPinId, const GUID& inputPinId) {
     }
 
     store->AddLink(*upstream, *downstream);
+    if (IGraphEditObserver* observer = store->EditObserver()) {
+        observer->LinkMade(upstream->Id(), downstream->Id());
+    }
 }
 
 void Graph::UnlinkPins(const GUID& outputPinId, const GUID& inputPinId) {
@@ -36,7 +39,11 @@ void Graph::UnlinkPins(const GUID& outputPinId, const GUID& inputPinId) {
     CheckThat(downstream != nullptr && downstream->Upstream() != nullptr, "");
     CheckThat(downstream->Upstream()->Id() == outputPinId, "");
 
+    const GraphStore::PinRecord* upstream = downstream->Upstream();
     store->RemoveUpstreamLink(*downstream);
+    if (IGraphEditObserver* observer = store->EditObserver()) {
+        observer->LinkRemoved(upstream->Id(), downstream->Id());
+    }
 }
 
 // A link from the pin whose id is the null GUID stays: its upstream pin reads as "none".

@@ -6,9 +6,37 @@
 #include <datagraph/UbernodeNodeFunction.h>
 
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace datagraph {
+namespace {
+
+using LinkIds = std::vector<std::pair<GUID, GUID>>;
+
+// The links that go when `pin` does, each once: those among the pins of `leaving` (a node that
+// goes as a whole, or null) are listed only on their downstream end.
+void CollectLinksOf(const GraphStore::PinRecord& pin, const GraphStore::NodeRecord* leaving,
+                    LinkIds& links) {
+    if (pin.Upstream() != nullptr) {
+        links.emplace_back(pin.Upstream()->Id(), pin.Id());
+    }
+    for (const GraphStore::PinRecord* downstream : pin.Downstream()) {
+        const bool listedThere =
+            leaving != nullptr ? downstream->IsOwnedBy(*leaving) : downstream == &pin;
+        if (!listedThere) {
+            links.emplace_back(pin.Id(), downstream->Id());
+        }
+    }
+}
+
+void NotifyLinksRemoved(IGraphEditObserver& observer, const LinkIds& links) {
+    for (const auto& [upstream, downstream] : links) {
+        observer.LinkRemoved(upstream, downstream);
+    }
+}
+
+} // namespace
 
 void Graph::CreateNode(std::shared_ptr<INodeFunction> function, const GUID& executionSubgraph) {
     CheckThat(function != nullptr, "Node function cannot be null");
@@ -25,6 +53,9 @@ void Graph::CreateNode(std::shared_ptr<INodeFunction> function, const GUID& exec
     // The store's insertion of each pin doubles as the check that its id is free.
     CheckThat(store->TryAddNode(nodeId, std::move(node), inputSchema, outputSchema, subgraph),
               "Requested pin id is already being used by another pin.");
+    if (IGraphEditObserver* observer = store->EditObserver()) {
+        observer->NodeCreated(nodeId);
+    }
 }
 
 // Whether `function` is an ubernode whose inner graph is this graph or nests it at any depth.
@@ -72,6 +103,9 @@ void Graph::PrivateHelper_CreatePin(const GUID& nodeId, const GUID& pinId,
 
     CheckThat(store->TryAddPin(*node, pinId, dataType, outputPin),
               "Requested pin id is already being used by another pin.");
+    if (IGraphEditObserver* observer = store->EditObserver()) {
+        observer->PinCreated(node->Id(), pinId, outputPin);
+    }
 }
 
 void Graph::DestroyInputPin(const GUID& nodeId, const GUID& pinId) {
@@ -89,17 +123,45 @@ void Graph::PrivateHelper_DestroyPin(const GUID& nodeId, GUID pinId, bool output
     CheckThat(pin != nullptr && pin->IsOutput() == outputPin, "");
     CheckThat(pin->IsOwnedBy(*node), "");
 
+    IGraphEditObserver* observer = store->EditObserver();
+    if (observer == nullptr) {
+        store->DestroyPin(*pin);
+        return;
+    }
+    const GUID ownerId = node->Id();
+    LinkIds links;
+    CollectLinksOf(*pin, nullptr, links);
     store->DestroyPin(*pin);
+    NotifyLinksRemoved(*observer, links);
+    observer->PinDestroyed(ownerId, pinId, outputPin);
 }
 
 void Graph::DestroyNode(const GUID& nodeIdArgument) {
     const GUID nodeId = nodeIdArgument; // the argument may refer into a table that changes below
     GraphStore::NodeRecord* node = store->FindNode(nodeId);
     if (node == nullptr) {
-        store->DestroyEntriesOfAbsentNode(nodeId);
+        if (store->DestroyEntriesOfAbsentNode(nodeId)) {
+            if (IGraphEditObserver* observer = store->EditObserver()) {
+                observer->SubgraphEntriesRemoved(nodeId);
+            }
+        }
         return;
     }
+    IGraphEditObserver* observer = store->EditObserver();
+    if (observer == nullptr) {
+        store->DestroyNode(*node);
+        return;
+    }
+    LinkIds links;
+    for (const GraphStore::PinRecord* pin : node->InputPins()) {
+        CollectLinksOf(*pin, node, links);
+    }
+    for (const GraphStore::PinRecord* pin : node->OutputPins()) {
+        CollectLinksOf(*pin, node, links);
+    }
     store->DestroyNode(*node);
+    NotifyLinksRemoved(*observer, links);
+    observer->NodeDestroyed(nodeId);
 }
 
 void Graph::SetDirty(const GUID& nodeId, bool dirty) {

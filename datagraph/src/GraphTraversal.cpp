@@ -4,6 +4,7 @@
 #include "ScopedFlagSetter.h"
 #include "run/ChangedTraversal.h"
 #include "run/GraphSteps.h"
+#include "store/GraphStore.h"
 
 namespace datagraph {
 namespace {
@@ -25,6 +26,22 @@ public:
 
     ~NestedTraversalScope() { --nestedTraversals; }
 };
+
+// Runs a traversal, then tells the edit observer that it is over, however it ended: the notice
+// comes once the graph no longer counts as traversing, so that the observer may edit it.
+template <typename Run> void RunThenNotify(Graph& graph, const GUID& executionSubgraph, Run&& run) {
+    try {
+        run();
+    } catch (...) {
+        if (IGraphEditObserver* editObserver = GraphStore::Of(graph).EditObserver()) {
+            editObserver->TraversalFinished(executionSubgraph);
+        }
+        throw;
+    }
+    if (IGraphEditObserver* editObserver = GraphStore::Of(graph).EditObserver()) {
+        editObserver->TraversalFinished(executionSubgraph);
+    }
+}
 
 } // namespace
 
@@ -67,10 +84,15 @@ void Graph::PrivateHelper_TraverseChanged(const GUID& executionSubgraph,
               "Requested a Traverse within the Traverse of the graph.  This is often due to a "
               "node causing an extra workbook commit");
 
+    const GUID subgraph = executionSubgraph;
     const NestedTraversalScope nesting;
-    ScopedFlagSetter inProgress(
-        true, false, [this](bool value) { GraphStore::Of(*this).SetTraversalInProgress(value); });
-    RunChangedTraversal(*this, executionSubgraph, observer);
+    store->PlanTraversal(subgraph); // a cycle is refused here, as by Traverse, before any notice
+    RunThenNotify(*this, subgraph, [&] {
+        ScopedFlagSetter inProgress(true, false, [this](bool value) {
+            GraphStore::Of(*this).SetTraversalInProgress(value);
+        });
+        RunChangedTraversal(*this, subgraph, observer);
+    });
 }
 
 void Graph::PrivateHelper_Traverse(const GUID& executionSubgraph, ITraversalObserver* observer) {
@@ -78,12 +100,16 @@ void Graph::PrivateHelper_Traverse(const GUID& executionSubgraph, ITraversalObse
               "Requested a Traverse within the Traverse of the graph.  This is often due to a "
               "node causing an extra workbook commit");
 
+    const GUID subgraph = executionSubgraph;
     const NestedTraversalScope nesting;
-    GraphSteps steps(*this, executionSubgraph);
+    GraphSteps steps(*this, subgraph);
     store->DropChangeLists();
-    ScopedFlagSetter inProgress(
-        true, false, [this](bool value) { GraphStore::Of(*this).SetTraversalInProgress(value); });
-    RunTraversal(steps, observer);
+    RunThenNotify(*this, subgraph, [&] {
+        ScopedFlagSetter inProgress(true, false, [this](bool value) {
+            GraphStore::Of(*this).SetTraversalInProgress(value);
+        });
+        RunTraversal(steps, observer);
+    });
 }
 
 } // namespace datagraph

@@ -4,6 +4,7 @@
 
 #include "Checks.h"
 #include "run/NodeRun.h"
+#include "store/GraphStore.h"
 
 namespace datagraph {
 
@@ -44,12 +45,37 @@ bool Node::GetDisabled() const {
     return disabled;
 }
 
+namespace {
+
+// The edit observer of the node's graph, when there is one and the node is that graph's own
+// (not a copy outside it, nor one that has left it).
+IGraphEditObserver* ObserverOfOwnNode(Graph& graph, const Node& node, const GUID& nodeId) {
+    const GraphStore& store = GraphStore::Of(graph);
+    const GraphStore::NodeRecord* record = store.FindNode(nodeId);
+    return record != nullptr && record->SharedObject().get() == &node ? store.EditObserver()
+                                                                      : nullptr;
+}
+
+} // namespace
+
 void Node::SetDisabled(bool value) {
     disabled = value;
+    if (GraphStore::Of(graph).EditObserver() != nullptr) {
+        const GUID nodeId = function->GetId();
+        if (IGraphEditObserver* observer = ObserverOfOwnNode(graph, *this, nodeId)) {
+            observer->NodeDisabledSet(nodeId, value);
+        }
+    }
 }
 
 void Node::SetDirty(bool value) {
     dirty = value;
+    if (GraphStore::Of(graph).EditObserver() != nullptr) {
+        const GUID nodeId = function->GetId();
+        if (IGraphEditObserver* observer = ObserverOfOwnNode(graph, *this, nodeId)) {
+            observer->NodeDirtySet(nodeId, value);
+        }
+    }
 }
 
 IdentifierSet Node::GetInputPins() const {
@@ -82,8 +108,29 @@ void Node::Execute() {
     if (GraphStore::NodeRecord* record = store.FindNode(function->GetId())) {
         store.NoteNodeChanged(*record);
     }
-    // The function may destroy this very node while it runs: the run holds what it needs.
-    RunNodeFunction(graph, function, nullptr);
+    // The function may destroy this very node while it runs: the run holds what it needs, and
+    // the notice asks the graph afresh for its observer.
+    if (store.EditObserver() == nullptr || store.TraversalInProgress()) {
+        RunNodeFunction(graph, function, nullptr);
+        return;
+    }
+    Graph& owner = graph;
+    const GUID nodeId = function->GetId();
+    auto notify = [&owner, &nodeId] {
+        const GraphStore& current = GraphStore::Of(owner);
+        if (IGraphEditObserver* observer = current.EditObserver()) {
+            if (!current.TraversalInProgress()) {
+                observer->NodeExecuted(nodeId);
+            }
+        }
+    };
+    try {
+        RunNodeFunction(owner, function, nullptr);
+    } catch (...) {
+        notify();
+        throw;
+    }
+    notify();
 }
 
 } // namespace datagraph

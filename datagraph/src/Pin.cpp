@@ -78,7 +78,8 @@ void Pin::SetData(std::shared_ptr<const IDataValue> value) {
     // The previous value dies last: its destructor is host code that may destroy this pin.
     const std::shared_ptr<const IDataValue> previous = Replace(std::move(value));
     if (record != nullptr) {
-        GraphStore::NoteHostWrote(static_cast<GraphStore::PinRecord&>(*record));
+        auto& pinRecord = static_cast<GraphStore::PinRecord&>(*record);
+        GraphStore::NoteHostWrote(pinRecord).NotifyHostWrote(pinRecord, true);
     }
 }
 
@@ -103,7 +104,8 @@ bool Pin::HasUpdatedData() const {
 void Pin::SetUpdatedData(bool updated) {
     updatedData = updated;
     if (record != nullptr) {
-        GraphStore::NoteHostWrote(static_cast<GraphStore::PinRecord&>(*record));
+        auto& pinRecord = static_cast<GraphStore::PinRecord&>(*record);
+        GraphStore::NoteHostWrote(pinRecord).NotifyHostWrote(pinRecord, false);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <datagraph/Foundation.h>
 #include <datagraph/IDataValue.h>
 #include <datagraph/IEditableGraph.h>
+#include <datagraph/IGraphEditObserver.h>
 #include <datagraph/INodeFunction.h>
 #include <datagraph/ITraversableGraph.h>
 #include <datagraph/ITraversableNode.h>
@@ -157,6 +158,13 @@ public:
     IdentifierSet GetNodesInArbitraryOrder() const;
     /// Non-owning pointers, valid while each pin stays in the graph.
     std::vector<const Pin*> GetAllPins() const;
+
+    // Edit notifications.
+    /// Tells `observer` of every later change made to this graph, as IGraphEditObserver
+    /// describes; one observer at a time, in place of the previous one, and null to stop. The
+    /// observer is not owned and must stay alive while attached; a copy of the graph starts
+    /// without one, and assigning another graph to this one keeps it.
+    void SetEditObserver(IGraphEditObserver* observer);
 
 private:
     friend class GraphStore; // the records are reached from a graph only through the store

@@ -146,16 +146,17 @@ void GraphStore::DestroyNode(NodeRecord& node) {
     StructureChanged();
 }
 
-void GraphStore::DestroyEntriesOfAbsentNode(const GUID& nodeId) {
+bool GraphStore::DestroyEntriesOfAbsentNode(const GUID& nodeId) {
     auto absent = subgraphEntriesOfAbsentNodes.find(nodeId);
     if (absent == subgraphEntriesOfAbsentNodes.end()) {
-        return;
+        return false;
     }
     for (const auto& entry : absent->second) {
         UnlinkSubgraphEntry(*entry);
     }
     subgraphEntriesOfAbsentNodes.erase(absent);
     StructureChanged();
+    return true;
 }
 
 void GraphStore::Clear() {
@@ -318,6 +319,7 @@ void GraphStore::TakeOverFrom(GraphStore& replaced) {
     replaced.NoteEditForHolders();
     structureVersion = replaced.structureVersion + 1;
     holdingUbernodes = replaced.holdingUbernodes;
+    editObserver = replaced.editObserver;
     if (replaced.liveLinks) {
         RefillLiveLinks(*replaced.liveLinks);
         liveLinks = std::move(replaced.liveLinks);

@@ -272,6 +272,11 @@ public:
 
     bool TraversalInProgress() const { return traversalInProgress; }
 
+    /// The host's edit observer, or null; a graph's one, carried over when it is assigned.
+    IGraphEditObserver* EditObserver() const { return editObserver; }
+
+    void SetEditObserver(IGraphEditObserver* observer) { editObserver = observer; }
+
     /// The UbernodeNodeFunction objects whose inner graph this is. Only such a graph can be
     /// nested in another one, so while there are none no ubernode can make it contain itself.
     std::size_t HoldingUbernodes() const { return holdingUbernodes; }
@@ -306,8 +311,8 @@ public:
     /// its pins, die only after the records agree again.
     void DestroyPin(PinRecord& pin);
     void DestroyNode(NodeRecord& node);
-    /// Removes the entries filed under an id that no node has.
-    void DestroyEntriesOfAbsentNode(const GUID& nodeId);
+    /// Removes the entries filed under an id that no node has; false when there were none.
+    bool DestroyEntriesOfAbsentNode(const GUID& nodeId);
     /// Destroys every node; the default execution subgraph stays. Host destructors run once the
     /// store is empty and consistent.
     void Clear();
@@ -333,8 +338,12 @@ public:
     std::shared_ptr<const TraversalPlan> PlanTraversal(const GUID& executionSubgraph) const;
 
     // What TraverseChanged needs to know of every change.
-    /// A host wrote, marked or unmarked the pin through its Pin object (as PutDataOnPin does).
-    static void NoteHostWrote(PinRecord& pin) noexcept;
+    /// A host wrote, marked or unmarked the pin through its Pin object (as PutDataOnPin does);
+    /// returns the store of the pin's graph.
+    static GraphStore& NoteHostWrote(PinRecord& pin) noexcept;
+    /// The edit observer hears of a host's write (`valueWritten`) or mark, unless a traversal of
+    /// this graph is running.
+    void NotifyHostWrote(const PinRecord& pin, bool valueWritten) const;
     /// The node is not up to date until a traversal of this graph next executes it.
     void NoteNodeChanged(NodeRecord& node) noexcept;
 
@@ -502,6 +511,7 @@ private:
     // object stays put for the life of the graph.
     mutable std::unique_ptr<LinkTable> liveLinks;
     bool traversalInProgress = false;
+    IGraphEditObserver* editObserver = nullptr; // told of the host's edits once they are made
     mutable int copiesInProgress = 0;
     std::size_t holdingUbernodes = 0;
     std::uint64_t structureVersion = 0;

@@ -10,7 +10,7 @@
 
 namespace datagraph {
 
-void GraphStore::NoteHostWrote(PinRecord& pin) noexcept {
+GraphStore& GraphStore::NoteHostWrote(PinRecord& pin) noexcept {
     NodeRecord& owner = *pin.owner;
     GraphStore& store = *owner.node->graph.store;
     store.NoteNodeChanged(owner);
@@ -19,6 +19,19 @@ void GraphStore::NoteHostWrote(PinRecord& pin) noexcept {
         NodeRecord& upstream = *pin.upstream->owner;
         upstream.movesPending = true;
         store.ListChangedNode(upstream);
+    }
+    return store;
+}
+
+void GraphStore::NotifyHostWrote(const PinRecord& pin, bool valueWritten) const {
+    if (editObserver == nullptr || traversalInProgress) {
+        return;
+    }
+    const GUID pinId = pin.Id();
+    if (valueWritten) {
+        editObserver->PinDataWritten(pinId);
+    } else {
+        editObserver->PinMarkSet(pinId, pin.pin.updatedData);
     }
 }
 
