@@ -184,6 +184,8 @@ private:
     void CompareReports(const RunReport& full, const RunReport& changed, bool hostFailure);
     void CompareWithCalls(const RunReport& changed, bool hostFailure);
     void NoteInputsBetweenRuns();
+    /// The store's own consistency check on every graph of both twins, nested ones included.
+    void CheckStores();
     void FindMissedExecutions(const std::set<GUID>& byFull, const std::set<GUID>& byChanged);
     void ComparePins();
     void CompareOrders();
@@ -222,6 +224,7 @@ void TwinHarness::Both(const std::string& what, const GraphPath& path, Edit edit
     }
     ++totals.edits;
     totals.nestedEdits += path.empty() ? 0 : 1;
+    CheckStores();
     if (outcomes[Full] != outcomes[Changed]) {
         throw TwinMismatch(what + ": " + outcomes[Full] + " under Traverse, " + outcomes[Changed] +
                            " under TraverseChanged");

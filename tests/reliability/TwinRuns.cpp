@@ -1,5 +1,7 @@
 #include "TwinHarness.h"
 
+#include "store/GraphStore.h"
+
 #include <datagraph/ITraversalObserver.h>
 #include <datagraph/Pin.h>
 
@@ -88,6 +90,30 @@ void TwinHarness::Run() {
         CompareReports(reports[Full], reports[Changed], full.rfind("HostFailure", 0) == 0);
     }
     NoteInputsBetweenRuns();
+    CheckStores();
+}
+
+void TwinHarness::CheckStores() {
+    for (int twin : {Full, Changed}) {
+        std::vector<const Graph*> pending{twins[twin].get()};
+        while (!pending.empty()) {
+            const Graph& graph = *pending.back();
+            pending.pop_back();
+            try {
+                GraphStore::Of(graph).CheckConsistency();
+            } catch (const GraphException& broken) {
+                throw TwinMismatch(std::string(twin == Full ? "Traverse's" : "TraverseChanged's") +
+                                   " graph broke an invariant: " + broken.what());
+            }
+            for (const GUID& node : Nodes(graph)) {
+                if (const Probe* probe = ProbeOf(graph.GetConstNode(node))) {
+                    if (probe->inner != nullptr) {
+                        pending.push_back(probe->inner);
+                    }
+                }
+            }
+        }
+    }
 }
 
 // What each top node's input pins hold now, for the probes of the twin that runs TraverseChanged.
