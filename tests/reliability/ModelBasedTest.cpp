@@ -1,5 +1,6 @@
 #include "GraphInvariants.h"
 #include "ModelHarness.h"
+#include "SequenceRuns.h"
 
 #include <gtest/gtest.h>
 
@@ -15,19 +16,6 @@
 
 namespace datagraph::reliability {
 namespace {
-
-long FromEnvironment(const char* name, long fallback) {
-    const char* text = std::getenv(name);
-    return text != nullptr && *text != '\0' ? std::strtol(text, nullptr, 10) : fallback;
-}
-
-std::string Tail(const std::vector<std::string>& log, std::size_t count) {
-    std::string text;
-    for (std::size_t i = log.size() > count ? log.size() - count : 0; i < log.size(); ++i) {
-        text += "  " + log[i] + "\n";
-    }
-    return text;
-}
 
 TEST(ModelBasedTest, RandomOperationSequencesMatchTheModel) {
     const long sequences = FromEnvironment("KESDATAGRAPH_MODEL_SEEDS", 1000);

@@ -1,3 +1,4 @@
+#include "SequenceRuns.h"
 #include "TwinHarness.h"
 
 #include "LogCapture.h"
@@ -20,19 +21,6 @@
 
 namespace datagraph::reliability {
 namespace {
-
-long FromEnvironment(const char* name, long fallback) {
-    const char* text = std::getenv(name);
-    return text != nullptr && *text != '\0' ? std::strtol(text, nullptr, 10) : fallback;
-}
-
-std::string Tail(const std::vector<std::string>& log, std::size_t count) {
-    std::string text;
-    for (std::size_t i = log.size() > count ? log.size() - count : 0; i < log.size(); ++i) {
-        text += "  " + log[i] + "\n";
-    }
-    return text;
-}
 
 struct Outcome {
     TwinTotals totals;

@@ -143,15 +143,6 @@ private:
         }
     }
 
-    static bool InputsAreReady(const NodeRecord& node) {
-        for (const PinRecord* pin : node.InputPins()) {
-            if (pin->Upstream() != nullptr && !pin->Object().Pin::HasUpdatedData()) {
-                return false;
-            }
-        }
-        return true;
-    }
-
     static IdentifierSet UnmarkedLinkedInputPins(const NodeRecord& node) {
         IdentifierSet unmarked;
         for (const PinRecord* pin : node.InputPins()) {

@@ -44,12 +44,7 @@ bool GraphSteps::InputsAreReady(std::size_t i) {
     if (!RecordsAreCurrent()) {
         return Interface().InputsAreReady(i);
     }
-    for (const GraphStore::PinRecord* pin : order[i]->InputPins()) {
-        if (pin->Upstream() != nullptr && !pin->Object().Pin::HasUpdatedData()) {
-            return false;
-        }
-    }
-    return true;
+    return datagraph::InputsAreReady(*order[i]);
 }
 
 void GraphSteps::Execute(std::size_t i, ITraversableNode& node) {

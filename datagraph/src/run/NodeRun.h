@@ -14,6 +14,16 @@
 
 namespace datagraph {
 
+/// Whether every linked input pin of the node carries the updated-data mark.
+inline bool InputsAreReady(const GraphStore::NodeRecord& node) {
+    for (const GraphStore::PinRecord* pin : node.InputPins()) {
+        if (pin->Upstream() != nullptr && !pin->Object().Pin::HasUpdatedData()) {
+            return false;
+        }
+    }
+    return true;
+}
+
 /// Every input pin holding a value, linked or not; marks are neither read nor changed.
 DATAGRAPH_HIDDEN DataMap GatherInputs(const GraphStore::NodeRecord& node);
 
