@@ -1,6 +1,7 @@
 #include <datagraph/Graph.h>
 
 #include "Checks.h"
+#include "history/HistoryLog.h"
 #include "store/GraphStore.h"
 
 #include <stdexcept>
@@ -27,6 +28,10 @@ Graph::Graph(const GUID& defaultExecutionSubgraphID)
 
 Graph::~Graph() {
     store->SetEditObserver(nullptr); // a graph going away is no edit
+    if (EditHistory::Impl* history = store->History()) {
+        store->SetHistory(nullptr);
+        history->GraphGone(); // before the records it may hold pins of go
+    }
     // Only the release of the records: Clear's checks could only throw, and a graph that keeps
     // execution-subgraph entries of absent nodes would pay for an exception at every destruction.
     try {
@@ -36,7 +41,12 @@ Graph::~Graph() {
 }
 
 void Graph::Clear() {
-    store->Clear();
+    EditHistory::Impl* history = EditHistory::Impl::ForStructuralEdit(*store);
+    if (history != nullptr && store->NodeCount() != 0) {
+        ApplyRecorded(*store, *history, GraphStore::Toggles::Clear{});
+    } else {
+        store->Clear();
+    }
 
     CheckThat(store->NodeCount() == 0, "All nodes should have already been removed.");
     CheckThat(store->PinCount() == 0,

@@ -1,6 +1,7 @@
 #include <datagraph/Graph.h>
 
 #include "Checks.h"
+#include "history/HistoryLog.h"
 #include "store/GraphStore.h"
 
 namespace datagraph {
@@ -19,10 +20,19 @@ Graph& Graph::operator=(const Graph& other) {
     CheckThat(!store->CopyInProgress(), "The graph was changed while it was being copied.");
 
     std::unique_ptr<GraphStore> copy = other.store->DeepCopy(*this);
+    EditHistory::Impl* history = EditHistory::Impl::ForStructuralEdit(*store);
+    if (history != nullptr) {
+        history->Reserve();
+    }
     copy->TakeOverFrom(*store);
     // The previous records are released without Clear: an old node or pin lives on only while
-    // somebody else holds it.
+    // somebody else holds it, the history included.
     std::swap(store, copy);
+    if (history != nullptr) {
+        copy->SetEditObserver(nullptr);
+        copy->SetHistory(nullptr);
+        history->Commit(GraphStore::Toggles::Assignment{std::move(copy), {}});
+    }
     if (IGraphEditObserver* observer = store->EditObserver()) {
         observer->GraphAssigned();
     }

@@ -1,5 +1,6 @@
 #include <datagraph/Graph.h>
 
+#include "history/HistoryLog.h"
 #include "store/GraphStore.h"
 
 namespace datagraph {
@@ -9,7 +10,14 @@ GUID Graph::GetDefaultExecutionSubgraphID() const {
 }
 
 void Graph::AssignNodeToExecutionSubgraphs(const GUID& nodeId, const GUID& executionSubgraph) {
+    EditHistory::Impl* history = EditHistory::Impl::ForStructuralEdit(*store);
+    if (history != nullptr) {
+        history->Reserve();
+    }
     store->AddSubgraphEntry(nodeId, executionSubgraph);
+    if (history != nullptr) {
+        history->Commit(GraphStore::Toggles::Entry(nodeId, executionSubgraph));
+    }
     if (IGraphEditObserver* observer = store->EditObserver()) {
         observer->NodeAssignedToExecutionSubgraph(nodeId, executionSubgraph);
     }

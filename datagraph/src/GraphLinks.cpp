@@ -1,6 +1,7 @@
 #include <datagraph/Graph.h>
 
 #include "Checks.h"
+#include "history/HistoryLog.h"
 #include "store/GraphStore.h"
 
 namespace datagraph {
@@ -28,7 +29,15 @@ void Graph::LinkPins(const GUID& outputPinId, const GUID& inputPinId) {
         return;
     }
 
+    EditHistory::Impl* history = EditHistory::Impl::ForStructuralEdit(*store);
+    if (history != nullptr) {
+        history->Reserve();
+    }
     store->AddLink(*upstream, *downstream);
+    if (history != nullptr) {
+        const auto index = static_cast<std::uint32_t>(upstream->Downstream().size() - 1);
+        history->Commit(GraphStore::Toggles::Link{upstream, downstream, index, true, {}});
+    }
     if (IGraphEditObserver* observer = store->EditObserver()) {
         observer->LinkMade(upstream->Id(), downstream->Id());
     }
@@ -39,8 +48,13 @@ void Graph::UnlinkPins(const GUID& outputPinId, const GUID& inputPinId) {
     CheckThat(downstream != nullptr && downstream->Upstream() != nullptr, "");
     CheckThat(downstream->Upstream()->Id() == outputPinId, "");
 
-    const GraphStore::PinRecord* upstream = downstream->Upstream();
-    store->RemoveUpstreamLink(*downstream);
+    GraphStore::PinRecord* upstream = store->FindPin(outputPinId);
+    if (EditHistory::Impl* history = EditHistory::Impl::ForStructuralEdit(*store)) {
+        ApplyRecorded(*store, *history,
+                      GraphStore::Toggles::Link{upstream, downstream, 0, true, {}});
+    } else {
+        store->RemoveUpstreamLink(*downstream);
+    }
     if (IGraphEditObserver* observer = store->EditObserver()) {
         observer->LinkRemoved(upstream->Id(), downstream->Id());
     }

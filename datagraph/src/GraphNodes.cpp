@@ -1,6 +1,7 @@
 #include <datagraph/Graph.h>
 
 #include "Checks.h"
+#include "history/HistoryLog.h"
 #include "store/GraphStore.h"
 
 #include <datagraph/UbernodeNodeFunction.h>
@@ -50,9 +51,16 @@ void Graph::CreateNode(std::shared_ptr<INodeFunction> function, const GUID& exec
     const GUID& subgraph =
         executionSubgraph == GetNullGUID() ? store->DefaultExecutionSubgraph() : executionSubgraph;
 
+    EditHistory::Impl* history = EditHistory::Impl::ForStructuralEdit(*store);
+    if (history != nullptr) {
+        history->Reserve();
+    }
     // The store's insertion of each pin doubles as the check that its id is free.
     CheckThat(store->TryAddNode(nodeId, std::move(node), inputSchema, outputSchema, subgraph),
               "Requested pin id is already being used by another pin.");
+    if (history != nullptr) {
+        history->Commit(GraphStore::Toggles::Node(*store->FindNode(nodeId), true, true));
+    }
     if (IGraphEditObserver* observer = store->EditObserver()) {
         observer->NodeCreated(nodeId);
     }
@@ -101,8 +109,15 @@ void Graph::PrivateHelper_CreatePin(const GUID& nodeId, const GUID& pinId,
     GraphStore::NodeRecord* node = store->FindNode(nodeId);
     CheckThat(node != nullptr, "Node does not exist");
 
+    EditHistory::Impl* history = EditHistory::Impl::ForStructuralEdit(*store);
+    if (history != nullptr) {
+        history->Reserve();
+    }
     CheckThat(store->TryAddPin(*node, pinId, dataType, outputPin),
               "Requested pin id is already being used by another pin.");
+    if (history != nullptr) {
+        history->Commit(GraphStore::Toggles::Pin(*store->FindPin(pinId), true));
+    }
     if (IGraphEditObserver* observer = store->EditObserver()) {
         observer->PinCreated(node->Id(), pinId, outputPin);
     }
@@ -124,14 +139,26 @@ void Graph::PrivateHelper_DestroyPin(const GUID& nodeId, GUID pinId, bool output
     CheckThat(pin->IsOwnedBy(*node), "");
 
     IGraphEditObserver* observer = store->EditObserver();
-    if (observer == nullptr) {
+    EditHistory::Impl* history = EditHistory::Impl::ForStructuralEdit(*store);
+    if (observer == nullptr && history == nullptr) {
         store->DestroyPin(*pin);
         return;
     }
     const GUID ownerId = node->Id();
     LinkIds links;
-    CollectLinksOf(*pin, nullptr, links);
-    store->DestroyPin(*pin);
+    if (observer != nullptr) {
+        CollectLinksOf(*pin, nullptr, links);
+    }
+    if (history != nullptr) {
+        // The pin leaves with its value and links, kept by the history.
+        GraphStore::Toggles::Pin toggle(*pin, true);
+        ApplyRecorded(*store, *history, std::move(toggle));
+    } else {
+        store->DestroyPin(*pin);
+    }
+    if (observer == nullptr) {
+        return;
+    }
     NotifyLinksRemoved(*observer, links);
     observer->PinDestroyed(ownerId, pinId, outputPin);
 }
@@ -139,8 +166,16 @@ void Graph::PrivateHelper_DestroyPin(const GUID& nodeId, GUID pinId, bool output
 void Graph::DestroyNode(const GUID& nodeIdArgument) {
     const GUID nodeId = nodeIdArgument; // the argument may refer into a table that changes below
     GraphStore::NodeRecord* node = store->FindNode(nodeId);
+    EditHistory::Impl* history = EditHistory::Impl::ForStructuralEdit(*store);
     if (node == nullptr) {
-        if (store->DestroyEntriesOfAbsentNode(nodeId)) {
+        bool removed = false;
+        if (history != nullptr && store->HasEntriesOfAbsentNode(nodeId)) {
+            ApplyRecorded(*store, *history, GraphStore::Toggles::AbsentEntries(nodeId));
+            removed = true;
+        } else if (history == nullptr) {
+            removed = store->DestroyEntriesOfAbsentNode(nodeId);
+        }
+        if (removed) {
             if (IGraphEditObserver* observer = store->EditObserver()) {
                 observer->SubgraphEntriesRemoved(nodeId);
             }
@@ -148,18 +183,29 @@ void Graph::DestroyNode(const GUID& nodeIdArgument) {
         return;
     }
     IGraphEditObserver* observer = store->EditObserver();
-    if (observer == nullptr) {
+    if (observer == nullptr && history == nullptr) {
         store->DestroyNode(*node);
         return;
     }
     LinkIds links;
-    for (const GraphStore::PinRecord* pin : node->InputPins()) {
-        CollectLinksOf(*pin, node, links);
+    if (observer != nullptr) {
+        for (const GraphStore::PinRecord* pin : node->InputPins()) {
+            CollectLinksOf(*pin, node, links);
+        }
+        for (const GraphStore::PinRecord* pin : node->OutputPins()) {
+            CollectLinksOf(*pin, node, links);
+        }
     }
-    for (const GraphStore::PinRecord* pin : node->OutputPins()) {
-        CollectLinksOf(*pin, node, links);
+    if (history != nullptr) {
+        // The node leaves with its function, pins, values, links and entries, kept by the
+        // history.
+        ApplyRecorded(*store, *history, GraphStore::Toggles::Node(*node, true, false));
+    } else {
+        store->DestroyNode(*node);
     }
-    store->DestroyNode(*node);
+    if (observer == nullptr) {
+        return;
+    }
     NotifyLinksRemoved(*observer, links);
     observer->NodeDestroyed(nodeId);
 }

@@ -60,6 +60,8 @@ void IGraphEditObserver::NodeAssignedToExecutionSubgraph(const GUID&, const GUID
 
 void IGraphEditObserver::SubgraphEntriesRemoved(const GUID&) {}
 
+void IGraphEditObserver::NodeRemovedFromExecutionSubgraph(const GUID&, const GUID&) {}
+
 void IGraphEditObserver::GraphCleared() {}
 
 void IGraphEditObserver::GraphAssigned() {}

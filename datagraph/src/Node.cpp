@@ -3,6 +3,7 @@
 #include <datagraph/Graph.h>
 
 #include "Checks.h"
+#include "history/HistoryLog.h"
 #include "run/NodeRun.h"
 #include "store/GraphStore.h"
 
@@ -59,7 +60,11 @@ IGraphEditObserver* ObserverOfOwnNode(Graph& graph, const Node& node, const GUID
 } // namespace
 
 void Node::SetDisabled(bool value) {
-    disabled = value;
+    if (EditHistory::Impl* history = GraphStore::Of(graph).History()) {
+        GraphStore::Toggles::SetFlag(*history, *this, true, value);
+    } else {
+        disabled = value;
+    }
     if (GraphStore::Of(graph).EditObserver() != nullptr) {
         const GUID nodeId = function->GetId();
         if (IGraphEditObserver* observer = ObserverOfOwnNode(graph, *this, nodeId)) {
@@ -69,7 +74,11 @@ void Node::SetDisabled(bool value) {
 }
 
 void Node::SetDirty(bool value) {
-    dirty = value;
+    if (EditHistory::Impl* history = GraphStore::Of(graph).History()) {
+        GraphStore::Toggles::SetFlag(*history, *this, false, value);
+    } else {
+        dirty = value;
+    }
     if (GraphStore::Of(graph).EditObserver() != nullptr) {
         const GUID nodeId = function->GetId();
         if (IGraphEditObserver* observer = ObserverOfOwnNode(graph, *this, nodeId)) {

@@ -1,6 +1,7 @@
 #include <datagraph/Pin.h>
 
 #include "Checks.h"
+#include "history/HistoryLog.h"
 #include "store/GraphStore.h"
 
 #include <utility>
@@ -18,6 +19,22 @@ struct PendingWrite {
 };
 
 thread_local PendingWrite* pendingWrites = nullptr;
+
+// False for a pin that an edit history keeps out of its graph: it is nobody's to follow.
+bool RecordHostWrite(GraphStore::PinRecord& pin, const std::shared_ptr<const IDataValue>& previous,
+                     bool wasMarked) {
+    GraphStore& store = GraphStore::StoreOf(pin);
+    if (store.History() == nullptr) {
+        return true;
+    }
+    if (!store.Holds(pin)) {
+        return false;
+    }
+    if (EditHistory::Impl* history = EditHistory::Impl::ForWrite(store)) {
+        GraphStore::Toggles::HostWrote(*history, pin, previous, wasMarked);
+    }
+    return true;
+}
 
 class PendingWriteScope {
 public:
@@ -76,9 +93,13 @@ std::shared_ptr<const IDataValue> Pin::GetData() const {
 
 void Pin::SetData(std::shared_ptr<const IDataValue> value) {
     // The previous value dies last: its destructor is host code that may destroy this pin.
+    const bool wasMarked = updatedData;
     const std::shared_ptr<const IDataValue> previous = Replace(std::move(value));
     if (record != nullptr) {
         auto& pinRecord = static_cast<GraphStore::PinRecord&>(*record);
+        if (!RecordHostWrite(pinRecord, previous, wasMarked)) {
+            return;
+        }
         GraphStore::NoteHostWrote(pinRecord).NotifyHostWrote(pinRecord, true);
     }
 }
@@ -102,9 +123,12 @@ bool Pin::HasUpdatedData() const {
 }
 
 void Pin::SetUpdatedData(bool updated) {
-    updatedData = updated;
+    const bool wasMarked = std::exchange(updatedData, updated);
     if (record != nullptr) {
         auto& pinRecord = static_cast<GraphStore::PinRecord&>(*record);
+        if (!RecordHostWrite(pinRecord, data, wasMarked)) {
+            return;
+        }
         GraphStore::NoteHostWrote(pinRecord).NotifyHostWrote(pinRecord, false);
     }
 }

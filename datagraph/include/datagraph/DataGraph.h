@@ -10,6 +10,7 @@
 #include <datagraph/IDataValue.h>
 #include <datagraph/IEditableGraph.h>
 #include <datagraph/IEditablePin.h>
+#include <datagraph/EditHistory.h>
 #include <datagraph/IGraphEditObserver.h>
 #include <datagraph/IGraphTraverser.h>
 #include <datagraph/INodeFunction.h>

@@ -67,6 +67,10 @@ public:
     /// AssignNodeToExecutionSubgraphs filed the id under one more subgraph (whether or not a
     /// node has that id).
     virtual void NodeAssignedToExecutionSubgraph(const GUID& nodeId, const GUID& executionSubgraph);
+    /// An EditHistory's undo took one entry of the id out of the subgraph: the one that
+    /// AssignNodeToExecutionSubgraphs filed last.
+    virtual void NodeRemovedFromExecutionSubgraph(const GUID& nodeId,
+                                                  const GUID& executionSubgraph);
     /// DestroyNode named an id that no node has, and the subgraph entries filed under it went.
     virtual void SubgraphEntriesRemoved(const GUID& nodeId);
     /// Clear emptied the graph, in one notice, with nothing announced for each node; sent even

@@ -320,6 +320,7 @@ void GraphStore::TakeOverFrom(GraphStore& replaced) {
     structureVersion = replaced.structureVersion + 1;
     holdingUbernodes = replaced.holdingUbernodes;
     editObserver = replaced.editObserver;
+    history = replaced.history;
     if (replaced.liveLinks) {
         RefillLiveLinks(*replaced.liveLinks);
         liveLinks = std::move(replaced.liveLinks);

@@ -45,6 +45,7 @@
 // counters of the order and the traversal are the exception: they are in no invariant and mean
 // nothing between calls.
 
+#include <datagraph/EditHistory.h>
 #include <datagraph/Graph.h>
 
 #include "Hidden.h"
@@ -277,6 +278,29 @@ public:
 
     void SetEditObserver(IGraphEditObserver* observer) { editObserver = observer; }
 
+    /// The history recording the host's edits of the graph, or null; carried over like the
+    /// observer.
+    EditHistory::Impl* History() const { return history; }
+
+    void SetHistory(EditHistory::Impl* recorder) { history = recorder; }
+
+    /// Whether the pin is one of this store's own, not one that left it with a history.
+    bool Holds(const PinRecord& pin) const { return pins.Find(pin.Id()) == &pin; }
+
+    bool Holds(const NodeRecord& node) const { return nodes.Find(node.Id()) == &node; }
+
+    /// The store of the graph the pin's node belongs to.
+    static GraphStore& StoreOf(const PinRecord& pin) { return *pin.owner->node->graph.store; }
+
+    /// The slot of the graph that holds its store.
+    static std::unique_ptr<GraphStore>& SlotOf(Graph& graph) { return graph.store; }
+
+    // The edits a history keeps, each of which it can make and take back (history/).
+    struct Toggles;
+
+    /// Whether adding a node of `function` to the graph would nest the graph in itself.
+    static bool WouldContainItself(const Graph& graph, const INodeFunction& function);
+
     /// The UbernodeNodeFunction objects whose inner graph this is. Only such a graph can be
     /// nested in another one, so while there are none no ubernode can make it contain itself.
     std::size_t HoldingUbernodes() const { return holdingUbernodes; }
@@ -311,6 +335,11 @@ public:
     /// its pins, die only after the records agree again.
     void DestroyPin(PinRecord& pin);
     void DestroyNode(NodeRecord& node);
+
+    bool HasEntriesOfAbsentNode(const GUID& nodeId) const {
+        return subgraphEntriesOfAbsentNodes.count(nodeId) != 0;
+    }
+
     /// Removes the entries filed under an id that no node has; false when there were none.
     bool DestroyEntriesOfAbsentNode(const GUID& nodeId);
     /// Destroys every node; the default execution subgraph stays. Host destructors run once the
@@ -512,6 +541,7 @@ private:
     mutable std::unique_ptr<LinkTable> liveLinks;
     bool traversalInProgress = false;
     IGraphEditObserver* editObserver = nullptr; // told of the host's edits once they are made
+    EditHistory::Impl* history = nullptr;       // records them, if the host attached one
     mutable int copiesInProgress = 0;
     std::size_t holdingUbernodes = 0;
     std::uint64_t structureVersion = 0;

@@ -175,36 +175,66 @@ public:
 
     /// Destroys the record of `id`, if there is one.
     void Erase(const GUID& id) noexcept {
-        if (slots.empty()) {
-            return;
+        if (Record* doomed = Detach(id)) {
+            Destroy(doomed); // last: a record's destructor may run host code that reads the table
         }
+    }
+
+    /// Takes the record of `id` out of the table without destroying it, as Erase does otherwise;
+    /// the record keeps its former place, which Reattach needs to put it back there.
+    Record* Detach(const GUID& id) noexcept {
+        const std::size_t at = SlotOf(id);
+        if (at == NotFound) {
+            return nullptr;
+        }
+        Record* detached = slots[at].record;
+        RemoveSlot(at);
+        Record* last = dense.back();
+        dense[detached->place] = last;
+        last->place = detached->place;
+        dense.pop_back();
+        return detached;
+    }
+
+    /// Makes room for `count` more records, so that Reattach cannot fail; may throw, and then
+    /// changes nothing.
+    void Reserve(std::size_t count) {
+        std::size_t slotCount = slots.empty() ? 16 : slots.size();
+        while ((dense.size() + count) * 4 > slotCount * 3) {
+            slotCount *= 2;
+        }
+        if (dense.capacity() < dense.size() + count) {
+            dense.reserve(dense.size() + count);
+        }
+        if (slotCount != slots.size()) {
+            Rehash(slotCount);
+        }
+    }
+
+    /// Puts a detached record back under `id` at its former place, undoing Detach exactly when
+    /// the records are as Detach left them: the record now standing at that place moves back to
+    /// the end. Needs room made by Reserve; the id must be free.
+    void Reattach(const GUID& id, Record* record) noexcept {
         std::size_t at = Home(id);
-        while (slots[at].record != nullptr && !(slots[at].id == id)) {
+        while (slots[at].record != nullptr) {
             at = Next(at);
         }
-        Record* doomed = slots[at].record;
-        if (doomed == nullptr) {
+        slots[at] = Slot{id, record};
+        const std::size_t place = record->place < dense.size() ? record->place : dense.size();
+        if (place == dense.size()) {
+            record->place = place;
+            dense.push_back(record);
             return;
         }
-        // Linear probing needs no tombstones: later entries of the run that would be cut off from
-        // their home slot move back into the gap.
-        std::size_t gap = at;
-        for (std::size_t next = Next(gap); slots[next].record != nullptr; next = Next(next)) {
-            const std::size_t home = Home(slots[next].id);
-            const bool homeIsInGapToNext =
-                gap <= next ? (gap < home && home <= next) : (gap < home || home <= next);
-            if (!homeIsInGapToNext) {
-                slots[gap] = slots[next];
-                gap = next;
-            }
-        }
-        slots[gap].record = nullptr;
-        Record* last = dense.back();
-        dense[doomed->place] = last;
-        last->place = doomed->place;
-        dense.pop_back();
-        Destroy(doomed); // last: a record's destructor may run host code that reads the table
+        Record* displaced = dense[place];
+        displaced->place = dense.size();
+        dense.push_back(displaced);
+        dense[place] = record;
+        record->place = place;
     }
+
+    /// Destroys a record that Detach took out, as Erase would have.
+    static void DestroyDetached(Record* record) noexcept { Destroy(record); }
 
     /// Destroys every record, oldest first, and frees the slots.
     void Clear() noexcept {
@@ -230,6 +260,35 @@ public:
     }
 
 private:
+    static constexpr std::size_t NotFound = ~std::size_t(0);
+
+    std::size_t SlotOf(const GUID& id) const noexcept {
+        if (slots.empty()) {
+            return NotFound;
+        }
+        std::size_t at = Home(id);
+        while (slots[at].record != nullptr && !(slots[at].id == id)) {
+            at = Next(at);
+        }
+        return slots[at].record != nullptr ? at : NotFound;
+    }
+
+    // Linear probing needs no tombstones: later entries of the run that would be cut off from
+    // their home slot move back into the gap.
+    void RemoveSlot(std::size_t at) noexcept {
+        std::size_t gap = at;
+        for (std::size_t next = Next(gap); slots[next].record != nullptr; next = Next(next)) {
+            const std::size_t home = Home(slots[next].id);
+            const bool homeIsInGapToNext =
+                gap <= next ? (gap < home && home <= next) : (gap < home || home <= next);
+            if (!homeIsInGapToNext) {
+                slots[gap] = slots[next];
+                gap = next;
+            }
+        }
+        slots[gap].record = nullptr;
+    }
+
     /// Room in the dense array for one more record, so that adding it cannot throw.
     void GrowDense() {
         if (dense.size() == dense.capacity()) {
