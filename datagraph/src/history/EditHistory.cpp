@@ -118,7 +118,7 @@ EditHistory::Impl* EditHistory::Impl::ForWrite(const GraphStore& store) noexcept
 
 void EditHistory::Impl::Reserve() {
     if (pending.size() == pending.capacity()) {
-        pending.reserve(pending.empty() ? 4 : 2 * pending.size());
+        pending.reserve(pending.empty() ? 1 : 2 * pending.size());
     }
     if (done.size() == done.capacity()) {
         done.reserve(done.empty() ? 16 : 2 * done.size());
