@@ -29,9 +29,7 @@ Graph& Graph::operator=(const Graph& other) {
     // somebody else holds it, the history included.
     std::swap(store, copy);
     if (history != nullptr) {
-        copy->SetEditObserver(nullptr);
-        copy->SetHistory(nullptr);
-        history->Commit(GraphStore::Toggles::Assignment{std::move(copy), {}});
+        history->Commit(GraphStore::Toggles::Assignment::Keep(std::move(copy)));
     }
     if (IGraphEditObserver* observer = store->EditObserver()) {
         observer->GraphAssigned();

@@ -501,6 +501,7 @@ void Toggles::Node::Apply(Context& context) noexcept {
         }
         node->upToDate = false;
         node->movesPending = false;
+        node->visit = 0; // stamps handed out while it was away may have started again from 1
         node->changeList = NodeRecord::ChangeList::None;
         node->listPrevious = nullptr;
         node->listNext = nullptr;
@@ -647,6 +648,13 @@ void Toggles::Clear::Apply(Context& context) noexcept {
 
 // Assignment.
 
+Toggles::Assignment Toggles::Assignment::Keep(std::unique_ptr<GraphStore> replaced) noexcept {
+    replaced->StopWatchingInnerGraphs();
+    replaced->editObserver = nullptr;
+    replaced->history = nullptr;
+    return Assignment{std::move(replaced), {}};
+}
+
 void Toggles::Assignment::Prepare(GraphStore& store, Room& room) {
     room.notices += 1;
     if (store.liveLinks) {
@@ -661,6 +669,7 @@ void Toggles::Swap(Graph& graph, Assignment& assignment, EditNotices* notices) n
     leaving.StopWatchingInnerGraphs();
     leaving.NoteEditForHolders();
     coming.structureVersion = std::max(leaving.structureVersion, coming.structureVersion) + 1;
+    coming.lastVisit = 0;
     coming.holdingUbernodes = leaving.holdingUbernodes;
     coming.editObserver = leaving.editObserver;
     coming.history = leaving.history;
@@ -679,6 +688,7 @@ void Toggles::Swap(Graph& graph, Assignment& assignment, EditNotices* notices) n
     coming.DropChangeLists();
     coming.nodes.ForEach([](NodeRecord& node) {
         node.upToDate = false;
+        node.visit = 0;
         node.changeList = NodeRecord::ChangeList::None;
     });
     std::swap(slot, assignment.other);

@@ -227,6 +227,9 @@ struct GraphStore::Toggles {
         std::unique_ptr<GraphStore> other;
         LinkTable links; // made by Prepare: the other store's links, for the graph's link table
 
+        /// The toggle of an assignment just made, keeping the store it replaced.
+        static Assignment Keep(std::unique_ptr<GraphStore> replaced) noexcept;
+
         void Prepare(GraphStore& store, Room& room);
 
         /// Swaps the stores in the graph's slot; see Swap.
