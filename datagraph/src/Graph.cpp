@@ -41,8 +41,9 @@ Graph::~Graph() {
 }
 
 void Graph::Clear() {
-    EditHistory::Impl* history = EditHistory::Impl::ForStructuralEdit(*store);
-    if (history != nullptr && store->NodeCount() != 0) {
+    EditHistory::Impl* history =
+        store->NodeCount() != 0 ? EditHistory::Impl::ForStructuralEdit(*store) : nullptr;
+    if (history != nullptr) {
         ApplyRecorded(*store, *history, GraphStore::Toggles::Clear{});
     } else {
         store->Clear();

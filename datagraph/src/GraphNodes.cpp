@@ -166,6 +166,9 @@ void Graph::PrivateHelper_DestroyPin(const GUID& nodeId, GUID pinId, bool output
 void Graph::DestroyNode(const GUID& nodeIdArgument) {
     const GUID nodeId = nodeIdArgument; // the argument may refer into a table that changes below
     GraphStore::NodeRecord* node = store->FindNode(nodeId);
+    if (node == nullptr && !store->HasEntriesOfAbsentNode(nodeId)) {
+        return; // names nothing
+    }
     EditHistory::Impl* history = EditHistory::Impl::ForStructuralEdit(*store);
     if (node == nullptr) {
         bool removed = false;
