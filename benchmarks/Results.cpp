@@ -100,6 +100,7 @@ public:
              1.2});
         Row(measures::traverse, "ns/node",
             {"<= 2x baseline", OursOverBaseline(measures::traverse), 2});
+        HelpersRow();
         TraverseAfterEditRow();
         OrderRow();
         Row(measures::copy, "ns/node",
@@ -161,6 +162,15 @@ private:
         Line(measures::schemaCalls, "ns/node", Format(ours), "-",
              Format(Ratio(ours, Get(systems::baseline, measures::build)), "%.2fx"), "-", "-",
              "report", "-", "-");
+    }
+
+    // The same graph and Traverse with node functions made by MakeFunctionNode, against ours.
+    void HelpersRow() {
+        const auto helpers = Get(systems::helpers, measures::traverse);
+        const Target target{"<= 1.1x our traverse",
+                            Ratio(helpers, Get(systems::ours, measures::traverse)), 1.1};
+        Line("TraverseHelpers", "ns/node", Format(helpers), "-", "-", "-", "-", target.text,
+             Format(target.ratio, "%.2fx"), Verdict(target));
     }
 
     // The baseline orders its nodes afresh on every run, so its plain run is its run after an edit.
@@ -359,8 +369,11 @@ void PrintTable(std::ostream& out) {
            " memory in heap bytes per node at its peak over build and one run.\n"
            "Our TopologicalOrder and TraverseAfterEdit each follow an unlink and relink of one link"
            " (outside the timer); SchemaCalls, the node functions' id and schemas that a build"
-           " asks for,\nis against the baseline's Build. Rows whose target reads \"report\" count"
-           " towards no target.\nThe rows after \"after an edit\" time TraverseChanged per call"
+           " asks for,\nis against the baseline's Build. TraverseHelpers is our Traverse of the "
+           "same"
+           " graph with node functions made by MakeFunctionNode.\nRows whose target reads"
+           " \"report\" count towards no target.\nThe rows after \"after an edit\" time "
+           "TraverseChanged per call"
            " (ChangedSink after a write to one input pin of a sink,\nChangedSource after one to the"
            " output pin of the source with the largest cone, the writes not counted) against one"
            " whole Traverse\nand one whole run of oneTBB's flow graph; runs/call is the nodes each"

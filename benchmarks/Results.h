@@ -17,6 +17,8 @@ inline const char* const ours = "ours";
 inline const char* const baseline = "baseline";
 inline const char* const tbb = "tbb";
 inline const char* const bgl = "bgl";
+// The library with node functions made by MakeFunctionNode instead of written by hand.
+inline const char* const helpers = "helpers";
 } // namespace systems
 
 namespace measures {

@@ -237,12 +237,10 @@ int main(int argc, char** argv) {
     const CellTexts first = PrintCells(workbook);
 
     std::cout
-        << "\nSecond run: the rent goes up to 1,600.00. The rent cell keeps its value itself,\n"
-           "so the host tells the graph with MarkChanged, and TraverseChanged executes only\n"
-           "the nodes the change reaches, and a node that failed last time.\n";
-    budget::Cell& rent = workbook.GetCell("rent");
-    rent.Set(budget::Cents(160000));
-    workbook.GetGraph().MarkChanged(rent.GetId());
+        << "\nSecond run: the rent goes up to 1,600.00. The host puts the new amount on the\n"
+           "rent cell's pin, and TraverseChanged executes only the nodes the change reaches,\n"
+           "and a node that failed last time.\n";
+    datagraph::PutValueOnPin(workbook.GetGraph(), workbook.CellPin("rent"), budget::Cents(160000));
     RunChanged(workbook, workbook.MonthlySubgraph());
     RunChanged(workbook, workbook.YearlySubgraph());
     PrintCells(workbook, &first);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -70,5 +71,23 @@ int main() {
         "twice", {"x"}, {"y"}, [](int x) { return 2 * x; }, nodeId);
     Check(twice->Output("y") == boost::uuids::name_generator_sha1(nodeId)("y"), "derived id");
     // [pin ids]
+
+    // [input list]
+    // A last parameter InputList<T> takes every input named after the fixed ones, in order.
+    std::vector<std::string> names{"rate"};
+    for (const char* month : {"jan", "feb", "mar"})
+        names.push_back(month);
+    auto total =
+        MakeFunctionNode("total", names, {"total"}, [](double rate, InputList<double> amounts) {
+            double sum = 0;
+            for (double amount : amounts)
+                sum += amount;
+            return sum * rate;
+        });
+    // [input list]
+    DataMap months{{total->Input("rate"), MakeValue(2.0)}};
+    for (const char* month : {"jan", "feb", "mar"})
+        months.emplace(total->Input(month), MakeValue(1.5));
+    Check(ValueOf<double>(total->Execute(months).at(total->Output("total"))) == 9.0, "list sum");
     return 0;
 }

@@ -1,12 +1,14 @@
 #pragma once
 
-// A monthly budget laid out as a graph: typed value cells, formulas, an "income tax" ubernode
-// holding its own nodes, a yearly outlook in a second execution subgraph, a cell that is not
-// linked to anything, and one mistake: a text cell linked to a rate input.
+// A monthly budget laid out as a graph: typed input cells, formulas made from lambdas, an
+// "income tax" ubernode holding its own nodes, a yearly outlook in a second execution subgraph,
+// a cell that is not linked to anything, and one mistake: a text cell linked to a rate input.
 
-#include "BudgetFunctions.h"
+#include "BudgetValues.h"
 
+#include <datagraph/FunctionNode.h>
 #include <datagraph/Graph.h>
+#include <datagraph/Value.h>
 
 #include <map>
 #include <memory>
@@ -14,6 +16,8 @@
 #include <vector>
 
 namespace budget {
+
+using datagraph::GUID;
 
 class Workbook {
 public:
@@ -30,22 +34,29 @@ public:
     /// Titles of both execution subgraphs, for printing and the picture.
     std::map<GUID, std::string> SubgraphNames() const;
 
-    /// The cell typed in under `name`; the caller may Set it between runs.
-    Cell& GetCell(const std::string& name) { return *cells.at(name); }
+    /// The pin of the input cell typed in under `name`, which holds the person's value; the
+    /// caller may put another value there with datagraph::PutValueOnPin between runs.
+    GUID CellPin(const std::string& name) const { return cells.at(name); }
 
     /// Every node in reading order, for printing the workbook.
     const std::vector<GUID>& NodesInReadingOrder() const { return readingOrder; }
 
 private:
-    std::shared_ptr<Cell> AddCell(const std::string& name,
-                                  std::shared_ptr<const datagraph::IDataValue> value);
+    // An input cell holding `value` on its pin "value"; gives that pin.
+    template <typename T> GUID AddCell(const std::string& name, T value) {
+        const auto cell = AddNode(datagraph::MakeInputCell<T>(name), monthly);
+        const GUID pin = cell->Output("value");
+        datagraph::PutValueOnPin(graph, pin, std::move(value));
+        cells[name] = pin;
+        return pin;
+    }
 
-    // Any node function: a Formula, or one made by datagraph::MakeFunctionNode.
+    // Any node function: one made by datagraph::MakeFunctionNode, or an ubernode.
     template <typename Function>
-    std::shared_ptr<Function> AddFormula(std::shared_ptr<Function> formula, const GUID& subgraph) {
-        graph.CreateNode(formula, subgraph);
-        readingOrder.push_back(formula->GetId());
-        return formula;
+    std::shared_ptr<Function> AddNode(std::shared_ptr<Function> function, const GUID& subgraph) {
+        graph.CreateNode(function, subgraph);
+        readingOrder.push_back(function->GetId());
+        return function;
     }
 
     void BuildMonthly();
@@ -54,7 +65,7 @@ private:
     const GUID monthly = datagraph::CreateGUID();
     const GUID yearly = datagraph::CreateGUID();
     datagraph::Graph graph{monthly};
-    std::map<std::string, std::shared_ptr<Cell>> cells;
+    std::map<std::string, GUID> cells;   // the pin of each input cell
     std::map<std::string, GUID> outputs; // the output pin of each formula and ubernode output
     std::vector<GUID> readingOrder;
 };

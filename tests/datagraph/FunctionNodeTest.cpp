@@ -4,6 +4,7 @@
 
 #include <datagraph/FunctionNode.h>
 #include <datagraph/Graph.h>
+#include <datagraph/InputList.h>
 #include <datagraph/UbernodeNodeFunction.h>
 #include <datagraph/Value.h>
 
@@ -12,10 +13,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <vector>
 
 using namespace datagraph;
 using namespace datagraph::test;
@@ -220,6 +223,121 @@ TEST_F(FunctionNodeTest, WorksInsideAnUbernodesInnerGraph) {
     PutValueOnPin(*graph, cell->Output("value"), 41);
     graph->Traverse();
     EXPECT_EQ(GetValueFromPin<int>(*graph, inc->Output("y")), 42);
+}
+
+std::vector<std::string> Names(const std::string& prefix, int count) {
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i)
+        names.push_back(prefix + std::to_string(i));
+    return names;
+}
+
+std::string Joined(const std::string& separator, InputList<std::string> parts) {
+    std::string text;
+    for (auto part = parts.begin(); part != parts.end(); ++part)
+        text += (part == parts.begin() ? "" : separator) + *part;
+    return text;
+}
+
+// Few list inputs are matched one by one, many through the node's table of pin ids: both paths.
+class InputListTest : public FunctionNodeTest, public ::testing::WithParamInterface<int> {};
+
+//  [cell p0] ... [cell pN-1] --> [join: separator, p0 ... pN-1]
+TEST_P(InputListTest, ReadsEveryListInputInTheOrderOfItsNameAfterTheFixedOnes) {
+    const int count = GetParam();
+    std::vector<std::string> names = Names("p", count);
+    names.insert(names.begin(), "separator");
+    auto join = Add(MakeFunctionNode("join", names, {"text"}, Joined));
+    EXPECT_TRUE(join->takesList);
+    EXPECT_EQ(join->GetInputSchema().size(), static_cast<std::size_t>(count) + 1);
+    EXPECT_TRUE(join->GetInputSchema().at(join->Input("p0")) == typeid(Value<std::string>));
+    EXPECT_EQ(join->GetInputOrOutputName(join->Input("p" + std::to_string(count - 1))),
+              "p" + std::to_string(count - 1));
+
+    std::string expected;
+    for (int i = 0; i < count; ++i) {
+        auto cell = Add(MakeInputCell<std::string>("cell"));
+        graph->LinkPins(cell->Output("value"), join->Input("p" + std::to_string(i)));
+        PutValueOnPin(*graph, cell->Output("value"), std::to_string(i));
+        expected += (i == 0 ? "" : ",") + std::to_string(i);
+    }
+    PutValueOnPin(*graph, join->Input("separator"), std::string(","));
+    graph->Traverse();
+    EXPECT_EQ(GetValueFromPin<std::string>(*graph, join->Output("text")), expected);
+
+    // A clone keeps its own table of ids, and entries for pins of other nodes are ignored.
+    DataMap inputs{{join->Input("separator"), MakeValue(std::string("-"))},
+                   {CreateGUID(), MakeValue(7)}};
+    for (int i = 0; i < count; ++i)
+        inputs.emplace(join->Input("p" + std::to_string(i)), MakeValue(std::string("x")));
+    const DataMap outputs = join->Clone()->Execute(inputs);
+    EXPECT_EQ(ValueOf<std::string>(outputs.at(join->Output("text"))).size(),
+              static_cast<std::size_t>(2 * count - 1));
+}
+
+TEST_P(InputListTest, AMissingOrOtherTypedListInputNamesTheFirstSuchInput) {
+    const int count = GetParam();
+    auto sum = MakeFunctionNode("sum", Names("t", count), {"sum"}, [](InputList<int> terms) {
+        return std::accumulate(terms.begin(), terms.end(), 0);
+    });
+    DataMap inputs;
+    for (int i = 0; i < count; ++i)
+        inputs.emplace(sum->Input("t" + std::to_string(i)), MakeValue(i));
+    EXPECT_EQ(ValueOf<int>(sum->Execute(inputs).at(sum->Output("sum"))), count * (count - 1) / 2);
+
+    const std::string last = "t" + std::to_string(count - 1);
+    inputs[sum->Input(last)] = MakeValue(1.5);
+    EXPECT_GRAPH_EXCEPTION(sum->Execute(inputs), "The node \"sum\" has a value of another type "
+                                                 "on its input \"" +
+                                                     last + "\".");
+    inputs.erase(sum->Input("t1"));
+    EXPECT_GRAPH_EXCEPTION(sum->Execute(inputs),
+                           "The node \"sum\" has no value on its input \"t1\".");
+    inputs[sum->Input("t1")] = nullptr; // an empty entry counts as no value
+    EXPECT_GRAPH_EXCEPTION(sum->Execute(inputs),
+                           "The node \"sum\" has no value on its input \"t1\".");
+}
+
+INSTANTIATE_TEST_SUITE_P(FewAndMany, InputListTest, ::testing::Values(3, 40));
+
+TEST_F(FunctionNodeTest, AnInputListMayBeEmptyAndTheFixedNamesMustBeThere) {
+    auto count = MakeFunctionNode(
+        "count", std::vector<std::string>{"first"}, {"n"},
+        [](int first, InputList<int> rest) { return first + static_cast<int>(rest.size()); });
+    EXPECT_EQ(ValueOf<int>(
+                  count->Execute({{count->Input("first"), MakeValue(5)}}).at(count->Output("n"))),
+              5);
+    const auto nothing = [](int, InputList<int>) {};
+    EXPECT_GRAPH_EXCEPTION(MakeFunctionNode("none", {}, {}, nothing),
+                           "The node \"none\" names 0 inputs but its function takes at least 1.");
+    std::vector<std::string> names = Names("x", 30);
+    names.push_back("x12");
+    EXPECT_GRAPH_EXCEPTION(MakeFunctionNode("twice", names, {}, nothing),
+                           "The node \"twice\" uses the pin name \"x12\" more than once.");
+    EXPECT_GRAPH_EXCEPTION(MakeFunctionNode("out", std::vector<std::string>{"a", "b"}, {"a"},
+                                            [](int, InputList<int>) { return 0; }),
+                           "The node \"out\" uses the pin name \"a\" more than once.");
+}
+
+// A host value class that has subclasses is read as it was before the fast type check: a value
+// of a subclass on the pin still reads as the class, on a fixed input and in a list.
+TEST_F(FunctionNodeTest, HostValueSubclassesAreReadAsTheirBaseClass) {
+    auto add = MakeFunctionNode("add", std::vector<std::string>{"a", "b", "c"}, {"sum"},
+                                [](const IntValue& a, InputList<IntValue> rest) {
+                                    int sum = a.Get();
+                                    for (const IntValue& term : rest)
+                                        sum += term.Get();
+                                    return std::make_shared<const IntValue>(sum);
+                                });
+    EXPECT_TRUE(add->GetInputSchema().at(add->Input("c")) == typeid(IntValue));
+    const DataMap outputs = add->Execute({{add->Input("a"), std::make_shared<DerivedIntValue>(1)},
+                                          {add->Input("b"), Int(2)},
+                                          {add->Input("c"), std::make_shared<DerivedIntValue>(4)}});
+    EXPECT_EQ(static_cast<const IntValue&>(*outputs.at(add->Output("sum"))).Get(), 7);
+    EXPECT_GRAPH_EXCEPTION(add->Execute({{add->Input("a"), Int(1)},
+                                         {add->Input("b"), MakeValue(2)},
+                                         {add->Input("c"), Int(4)}}),
+                           "The node \"add\" has a value of another type on its input \"b\".");
 }
 
 TEST(SkipReasonTest, EveryReasonHasAText) {

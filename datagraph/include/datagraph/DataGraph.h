@@ -19,6 +19,7 @@
 #include <datagraph/ITraversableNode.h>
 #include <datagraph/ITraversablePin.h>
 #include <datagraph/ITraversalObserver.h>
+#include <datagraph/InputList.h>
 #include <datagraph/Node.h>
 #include <datagraph/NodeExecutingGraphTraverser.h>
 #include <datagraph/Pin.h>
