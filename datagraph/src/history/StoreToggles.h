@@ -67,7 +67,7 @@ struct GraphStore::Toggles {
         SubgraphEntry* entry = nullptr;
         SubgraphEntry* previous = nullptr;
         SubgraphEntry* next = nullptr;
-        GUID subgraph;
+        GUID subgraph{};
         SubgraphHandle emptied;
     };
 
