@@ -410,7 +410,11 @@ void PrintTable(std::ostream& out) {
            " node functions, made by the host, and what the library's calls into them allocate:\n"
            "the schemas they hand over, the values their executions return), MemoryLibrary"
            " everything else (records, indexes,\nNode and Pin objects, caches, link and subgraph"
-           " tables, the input maps a run hands to the functions).\n";
+           " tables, the input maps a run hands to the functions).\n"
+           "BuildHistory is our Build with an edit history attached, in one transaction;"
+           " BuildHistorySteps the same with each call a step.\nDelete1000 destroys 1,000 nodes"
+           " in one step with a history attached; UndoDelete, RedoDelete and Delete1000NoHist"
+           " (without a history)\nare per node deleted too, against Delete1000.\n";
     int met = 0;
     int missed = 0;
     for (const GraphInfo& graph : graphs) {
