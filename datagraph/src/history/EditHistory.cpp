@@ -162,6 +162,9 @@ void EditHistory::Impl::CloseTransaction() noexcept {
 void EditHistory::Impl::CloseStep() noexcept {
     done.push_back(std::move(pending)); // room made by Reserve
     pending = Step();
+    if (undone.empty() && (limit == 0 || done.size() <= limit)) {
+        return; // nothing to let go of, as for most edits
+    }
     // What goes is released once the lists are whole again: its destructors are host code, and
     // may edit the graph.
     std::vector<Step> dropped;
