@@ -677,9 +677,10 @@ void Toggles::Swap(Graph& graph, Assignment& assignment, EditNotices* notices) n
     leaving.editObserver = nullptr;
     leaving.history = nullptr;
     if (leaving.liveLinks) {
-        leaving.liveLinks->swap(assignment.links); // the table object stays the graph's
+        // The table object stays the graph's. Its entries for the leaving store stay in
+        // `links`, where that store's records point, so that swapping back needs nothing new.
+        leaving.liveLinks->swap(assignment.links);
         coming.liveLinks = std::move(leaving.liveLinks);
-        assignment.links.clear();
     }
     // What the graph held before may have changed meanwhile, nested graphs included: every node
     // runs again, and the caches are made afresh.

@@ -8,8 +8,10 @@
 // Each toggle keeps what its other state needs: a pin's other value, the record of a node that is
 // out of the graph, the place of each link and subgraph entry it took out, and the table nodes
 // those held, so that an application allocates nothing and cannot fail. What can fail is done by
-// Prepare before any toggle of the step is applied: the link table may have been made since the
-// toggle last ran, and then needs entries it did not keep.
+// Prepare just before the toggle is applied, against the records as the toggles before it in the
+// step left them: the link table may have been made since the toggle last ran, and then needs
+// entries it did not keep. Applied again right away, a toggle needs no Prepare: that is how a
+// step whose later Prepare fails is taken back.
 //
 // A toggle that holds a record out of the graph owns it and destroys it when it dies; a pin in a
 // node's block dies in place. Toggles die oldest first, so a pin a toggle took out of a node's
@@ -225,7 +227,8 @@ struct GraphStore::Toggles {
     /// An assignment: the graph's store and the one it replaced change places.
     struct Assignment {
         std::unique_ptr<GraphStore> other;
-        LinkTable links; // made by Prepare: the other store's links, for the graph's link table
+        LinkTable links; // made by Prepare: the other store's links, for the graph's link
+                         // table; after a swap, the entries of the store that left
 
         /// The toggle of an assignment just made, keeping the store it replaced.
         static Assignment Keep(std::unique_ptr<GraphStore> replaced) noexcept;
