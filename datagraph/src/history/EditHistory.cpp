@@ -245,9 +245,10 @@ void EditHistory::Impl::Apply(Step& step, bool redo) {
     // Each toggle is prepared against the graph as the toggles before it in the step left it,
     // and applied at once: the edits of one step may touch the same node, pin or link, and an
     // assignment brings in another store. When a preparation fails (out of memory, or an
-    // ubernode coming back into a graph nested in it), the toggles applied so far are applied
-    // again, last first, which takes them back: each one holds from its own application what its
-    // way back needs, so that allocates nothing.
+    // ubernode coming back into a graph nested in it), the toggles applied so far are taken
+    // back, last first, by applying them again: each one holds from its own application what
+    // its way back needs, so that allocates nothing. A write instead gets back the value and
+    // mark it replaced, which a traversal may have written since the step was made.
     auto checkUbernode = [this](const GraphStore::NodeRecord& node) {
         CheckThat(!GraphStore::WouldContainItself(*graph, *node.Function()),
                   "An ubernode cannot be a node of its own inner graph, nor of a graph nested in "
@@ -307,15 +308,20 @@ void EditHistory::Impl::Apply(Step& step, bool redo) {
                 notices.reserve(notices.size() + room.notices);
             }
             released += room.released;
-            releasedValues.reserve(2 * released); // the way back releases as many again
+            releasedValues.reserve(released);
             apply(inOrder(applied));
         }
     } catch (...) {
         context.notices = nullptr;
         while (applied > 0) {
-            apply(inOrder(--applied));
+            Toggle& toggle = inOrder(--applied);
+            if (auto* write = std::get_if<Toggles::Write>(&toggle)) {
+                write->TakeBack(std::move(releasedValues.back())); // only writes release
+                releasedValues.pop_back();
+            } else {
+                apply(toggle);
+            }
         }
-        releasedValues.clear(); // each value is held by its toggle too
         throw;
     }
     std::vector<Step>& source = redo ? undone : done;

@@ -251,13 +251,21 @@ void Toggles::Write::Apply(Context& context) noexcept {
     const IDataValue* held = object.data.get();
     const std::shared_ptr<const IDataValue>& value = written ? after : before;
     context.released.push_back(std::exchange(object.data, value));
-    object.updatedData = written ? afterMark : beforeMark;
+    heldMark = std::exchange(object.updatedData, written ? afterMark : beforeMark);
     GraphStore::NoteHostWrote(*pin);
     if (object.data.get() != held) {
         Tell(context.notices, EditNotice::Kind::PinDataWritten, pin->Id());
     } else {
         Tell(context.notices, EditNotice::Kind::PinMarkSet, pin->Id(), GUID(), object.updatedData);
     }
+}
+
+void Toggles::Write::TakeBack(std::shared_ptr<const IDataValue> held) noexcept {
+    written = !written;
+    datagraph::Pin& object = pin->pin;
+    object.data = std::move(held); // what it replaces is held by the toggle too
+    object.updatedData = heldMark;
+    GraphStore::NoteHostWrote(*pin);
 }
 
 void Toggles::Flag::Apply(Context& context) noexcept {

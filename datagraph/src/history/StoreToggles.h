@@ -113,6 +113,7 @@ struct GraphStore::Toggles {
         std::shared_ptr<const IDataValue> after;
         bool afterMark;
         bool written = true;
+        bool heldMark = false; // what the last application replaced, with the value it released
 
         void Prepare(GraphStore&, Room& room) const {
             room.notices += 1;
@@ -120,6 +121,10 @@ struct GraphStore::Toggles {
         }
 
         void Apply(Context& context) noexcept;
+        /// Takes back the application just made: the pin gets back `held`, the value that
+        /// application released, and the mark it replaced. A traversal may have written both
+        /// since the step was made, so applying the toggle again would not do.
+        void TakeBack(std::shared_ptr<const IDataValue> held) noexcept;
     };
 
     /// A node's dirty or disabled flag.
