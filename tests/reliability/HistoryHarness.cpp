@@ -18,11 +18,29 @@
 namespace datagraph::reliability {
 
 HistoryTotals& HistoryTotals::operator+=(const HistoryTotals& other) {
-    long* mine = &sequences;
-    const long* theirs = &other.sequences;
-    for (std::size_t k = 0; k < sizeof(HistoryTotals) / sizeof(long); ++k) {
-        mine[k] += theirs[k];
-    }
+    sequences += other.sequences;
+    steps += other.steps;
+    edits += other.edits;
+    unrecorded += other.unrecorded;
+    refusals += other.refusals;
+    transactions += other.transactions;
+    nestedTransactions += other.nestedTransactions;
+    abandonedTransactions += other.abandonedTransactions;
+    traversals += other.traversals;
+    traversalsRefused += other.traversalsRefused;
+    traversalsFailed += other.traversalsFailed;
+    equivalenceChecks += other.equivalenceChecks;
+    executions += other.executions;
+    undos += other.undos;
+    redos += other.redos;
+    emptyRefusals += other.emptyRefusals;
+    transactionRefusals += other.transactionRefusals;
+    traversalRefusals += other.traversalRefusals;
+    limits += other.limits;
+    injectedUndoRedos += other.injectedUndoRedos;
+    allocationFailurePoints += other.allocationFailurePoints;
+    exactComparisons += other.exactComparisons;
+    notices += other.notices;
     return *this;
 }
 
@@ -1190,7 +1208,50 @@ void HistoryHarness::Transaction(int depth) {
     }
 }
 
+void HistoryHarness::ExecuteNode() {
+    // Node::Execute outside a traversal writes the outputs as a traversal does: no step, and
+    // one notice, also when the run raises.
+    if (current->nodes.empty()) {
+        return;
+    }
+    auto node = current->nodes.begin();
+    std::advance(node, choices.Below(static_cast<std::uint32_t>(current->nodes.size())));
+    const GUID nodeId = node->first;
+    Note("GetTraversableNode(" + ShortName(nodeId) + ").Execute()");
+    const std::size_t undoable = history->UndoCount();
+    const std::size_t redoable = history->RedoCount();
+    recorder->Take();
+    const Outcome outcome = Capture([&] { graph->GetTraversableNode(nodeId).Execute(); });
+    HistorySnapshot after(*graph);
+    const std::vector<std::string> heard = recorder->Take();
+    totals.notices += static_cast<long>(heard.size());
+    ++totals.executions;
+    if (outcome.kind != Outcome::Kind::None &&
+        !(outcome.kind == Outcome::Kind::GraphException &&
+          outcome.message == "Could not find the indicated output pin.")) {
+        Fail(std::string("ended with ") + KindName(outcome.kind) + " " + outcome.message);
+    }
+    if (heard != std::vector<std::string>{Notice("NodeExecuted", {nodeId})}) {
+        Fail("the run was not heard as one NodeExecuted");
+    }
+    if (const std::string difference = Difference(*current, after, false); !difference.empty()) {
+        Fail("running a node changed the structure: " + difference);
+    }
+    if (history->UndoCount() != undoable || history->RedoCount() != redoable) {
+        Fail("running a node changed the history's lists");
+    }
+    if (!Difference(*current, after).empty()) {
+        ++epoch;
+    }
+    current.emplace(std::move(after));
+    Refresh(*current);
+    CheckGraph("after the run", *current);
+}
+
 void HistoryHarness::Traversal() {
+    if (choices.Chance(15)) {
+        return ExecuteNode();
+    }
     const GUID subgraph = choices.Chance(60) ? current->defaultSubgraph : PickSubgraph();
     const bool changed = choices.Chance(50);
     const bool throwing = !current->nodes.empty() && choices.Chance(5);
@@ -1452,6 +1513,20 @@ void HistoryHarness::ForgetHistory() {
     if (!Difference(*current, HistorySnapshot(*graph)).empty() || !recorder->Take().empty()) {
         Fail("forgetting the history changed the graph or was heard");
     }
+    // What the steps held is released: the graph's own objects are all that is left.
+    std::set<const IDataValue*> values;
+    for (const auto& pin : current->pins) {
+        if (pin.second.data.value != nullptr) {
+            values.insert(pin.second.data.value);
+        }
+    }
+    if (HistoryFunction::Live() != static_cast<long>(current->nodes.size()) ||
+        HistoryValue::Live() != static_cast<long>(values.size())) {
+        Fail("the forgotten steps still hold " +
+             std::to_string(HistoryFunction::Live() - static_cast<long>(current->nodes.size())) +
+             " node functions and " +
+             std::to_string(HistoryValue::Live() - static_cast<long>(values.size())) + " values");
+    }
 }
 
 void HistoryHarness::ReplaceHistory() {
@@ -1494,7 +1569,7 @@ void HistoryHarness::Step() {
         }
     } else if (roll < 985) {
         SetLimit();
-    } else if (roll < 993) {
+    } else if (roll < 995) {
         ForgetHistory();
     } else {
         ReplaceHistory();

@@ -46,6 +46,7 @@ struct HistoryTotals {
     long traversalsRefused = 0; // by a cycle
     long traversalsFailed = 0;  // a node raised
     long equivalenceChecks = 0; // TraverseChanged against Traverse of a copy
+    long executions = 0;        // Node::Execute outside a traversal
     long undos = 0;
     long redos = 0;
     long emptyRefusals = 0;       // Undo or Redo with nothing to do
@@ -99,6 +100,7 @@ private:
     void RandomEdit();
     void Transaction(int depth);
     void Traversal();
+    void ExecuteNode();
     void Undo(bool redo);
     void SetLimit();
     void ForgetHistory();
