@@ -160,7 +160,8 @@ private:
     std::map<const Pin*, PinData> pinData; // what each pin object holds, in the graph or not
     std::map<const Node*, NodeFlags> nodeFlags;
     long epoch = 0;
-    long stepEpoch = 0; // `epoch` when the open transaction began
+    long stepEpoch = 0;     // `epoch` when the open transaction began
+    long crossedEpoch = -1; // an undo or redo went across a traversal that changed something
 };
 
 } // namespace datagraph::reliability
