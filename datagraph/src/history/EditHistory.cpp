@@ -324,6 +324,12 @@ void EditHistory::Impl::Apply(Step& step, bool redo) {
         }
         throw;
     }
+    // The link entries an assignment kept for the way back are needed no more.
+    for (Toggle& toggle : step) {
+        if (auto* assignment = std::get_if<Toggles::Assignment>(&toggle)) {
+            assignment->links.clear();
+        }
+    }
     std::vector<Step>& source = redo ? undone : done;
     destination.push_back(std::move(source.back()));
     source.pop_back();

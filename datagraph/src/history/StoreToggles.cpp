@@ -686,7 +686,8 @@ void Toggles::Swap(Graph& graph, Assignment& assignment, EditNotices* notices) n
     leaving.history = nullptr;
     if (leaving.liveLinks) {
         // The table object stays the graph's. Its entries for the leaving store stay in
-        // `links`, where that store's records point, so that swapping back needs nothing new.
+        // `links`, where that store's records point, so that swapping back while the step is
+        // taken back needs nothing new.
         leaving.liveLinks->swap(assignment.links);
         coming.liveLinks = std::move(leaving.liveLinks);
     }

@@ -233,7 +233,8 @@ struct GraphStore::Toggles {
     struct Assignment {
         std::unique_ptr<GraphStore> other;
         LinkTable links; // made by Prepare: the other store's links, for the graph's link
-                         // table; after a swap, the entries of the store that left
+                         // table; after a swap, until the step is applied, the entries of
+                         // the store that left
 
         /// The toggle of an assignment just made, keeping the store it replaced.
         static Assignment Keep(std::unique_ptr<GraphStore> replaced) noexcept;
