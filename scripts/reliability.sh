@@ -33,7 +33,7 @@ if ((whole_suite)); then
     cmake --build "$build" --parallel "$jobs"
 else
     cmake --build "$build" --parallel "$jobs" \
-        --target reliability_tests guid_fuzzer graph_operations_fuzzer
+        --target reliability_tests edit_history_model_tests guid_fuzzer graph_operations_fuzzer
 fi
 echo "built in $SECONDS s"
 
@@ -43,11 +43,13 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 echo "=== Model-based sequences and fault injection"
 reliability_tests=$(find "$build" -type f -name reliability_tests -perm -u+x | head -n 1)
 "$reliability_tests" --gtest_brief=1
+edit_history_model_tests=$(find "$build" -type f -name edit_history_model_tests -perm -u+x | head -n 1)
+"$edit_history_model_tests" --gtest_brief=1
 
 if ((whole_suite)); then
     echo "=== The whole test suite under the sanitizers"
     ctest --test-dir "$build" --output-on-failure --parallel "$jobs" \
-        --exclude-regex '^(ModelBasedTest|FaultInjectionTest)\.'
+        --exclude-regex '^(ModelBasedTest|FaultInjectionTest|EditHistoryModelTest|EditHistoryAllocationTest)\.'
 fi
 echo "tested after $SECONDS s"
 

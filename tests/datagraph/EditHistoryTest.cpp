@@ -210,6 +210,76 @@ TEST_F(EditHistoryTest, ClearAndAssignmentAreStepsAndRedoDoesNotCloneAgain) {
     graph.Traverse();
 }
 
+// The link table moves from store to store with each assignment: the edits after the first
+// assignment of a step are undone and redone on a store that gets the table only then.
+TEST_F(EditHistoryTest, AStepOfTwoAssignmentsWithLinkEditsBetweenKeepsTheLinkTableWhole) {
+    Graph first(CreateGUID());
+    IntNode x = CountingSource();
+    IntNode y = Sink();
+    first.CreateNode(x.function, GetNullGUID());
+    first.CreateNode(y.function, GetNullGUID());
+    first.LinkPins(x.out, y.in);
+    Graph second(CreateGUID());
+    IntNode z = CountingSource();
+    IntNode w = Sink();
+    second.CreateNode(z.function, GetNullGUID());
+    second.CreateNode(w.function, GetNullGUID());
+    second.LinkPins(z.out, w.in);
+
+    const GraphSnapshot before(graph);
+    EditHistory history(graph);
+    {
+        EditHistory::Transaction edit(history);
+        graph.UnlinkPins(a.out, side.in);
+        graph = first;
+        graph.UnlinkPins(x.out, y.in);
+        graph.LinkPins(x.out, y.in);
+        graph = second;
+    }
+    const GraphSnapshot after(graph);
+    for (int k = 0; k < 2; ++k) {
+        history.Undo();
+        EXPECT_EQ(GraphSnapshot(graph), before);
+        history.Redo();
+        EXPECT_EQ(GraphSnapshot(graph), after);
+    }
+    history.Undo();
+    graph.DestroyNode(a.Id()); // its links come out of the table
+    EXPECT_EQ(graph.GetPinToPinEdges().size(), 1u);
+}
+
+// Each edit of a step is undone or redone on the graph as the step's other edits left it: here
+// a node is made, given a pin and links, destroyed and made again within one step.
+TEST_F(EditHistoryTest, EditsOfOneStepOnTheSameNodeAreUndoneAndRedoneInTurn) {
+    const GraphSnapshot before(graph);
+    EditHistory history(graph);
+    IntNode extra = Increment();
+    const GUID pin = CreateGUID();
+    {
+        EditHistory::Transaction edit(history);
+        graph.CreateNode(extra.function, GetNullGUID());
+        graph.CreateOutputPin(extra.Id(), pin, typeid(IntValue));
+        graph.UnlinkInputPin(side.in);
+        graph.LinkPins(pin, side.in);
+        graph.LinkPins(b.out, extra.in);
+        graph.AssignNodeToExecutionSubgraphs(extra.Id(), CreateGUID());
+        graph.DestroyNode(extra.Id());
+        graph.CreateNode(extra.function, GetNullGUID());
+        graph.DestroyInputPin(extra.Id(), extra.in);
+    }
+    const GraphSnapshot after(graph);
+    for (int k = 0; k < 2; ++k) {
+        history.Undo();
+        EXPECT_EQ(GraphSnapshot(graph), before);
+        history.Redo();
+        EXPECT_EQ(GraphSnapshot(graph), after);
+    }
+    history.Undo();
+    EXPECT_FALSE(graph.HasPin(pin));
+    graph.Traverse();
+    EXPECT_EQ(IntOf(graph.GetDataFromPin(side.in)), 2);
+}
+
 TEST_F(EditHistoryTest, SubgraphEntriesOfAbsentNodesComeBackAndGoWithTheirNode) {
     const GUID later = CreateGUID();
     const GUID subgraph = CreateGUID();

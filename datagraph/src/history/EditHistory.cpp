@@ -255,65 +255,52 @@ void EditHistory::Impl::Redo() {
 void EditHistory::Impl::Apply(Step& step, bool redo) {
     using Toggles = GraphStore::Toggles;
     using Room = Toggles::Room;
-    GraphStore* const start = &Store();
-    IGraphEditObserver* const observer = start->EditObserver();
+    IGraphEditObserver* const observer = Store().EditObserver();
 
-    // Everything that can fail comes first: room for every record, entry and notice, and the
-    // check that no ubernode comes back into a graph nested in it.
-    std::vector<std::pair<GraphStore*, Room>> rooms{{start, Room()}};
+    // Each toggle is prepared against the graph as the toggles before it in the step left it,
+    // and applied at once: the edits of one step may touch the same node, pin or link, and an
+    // assignment brings in another store. When a preparation fails (out of memory, or an
+    // ubernode coming back into a graph nested in it), the toggles applied so far are taken
+    // back, last first, by applying them again: each one holds from its own application what
+    // its way back needs, so that allocates nothing. A write instead gets back the value and
+    // mark it replaced, which a traversal may have written since the step was made.
     auto checkUbernode = [this](const GraphStore::NodeRecord& node) {
         CheckThat(!GraphStore::WouldContainItself(*graph, *node.Function()),
                   "An ubernode cannot be a node of its own inner graph, nor of a graph nested in "
                   "it.");
     };
-    auto prepare = [&](Toggle& toggle) {
-        std::visit(
-            Overloaded{
-                [&](Toggles::Assignment& assignment) {
-                    assignment.Prepare(*rooms.back().first, rooms.back().second);
-                    assignment.other->ForEachNode(checkUbernode);
-                    rooms.emplace_back(assignment.other.get(), Room());
-                },
-                [&](Toggles::Node& node) {
-                    node.Prepare(*rooms.back().first, rooms.back().second);
-                    if (!node.attached) {
-                        checkUbernode(*node.node);
-                    }
-                },
-                [&](Toggles::Clear& clear) {
-                    clear.Prepare(*rooms.back().first, rooms.back().second);
-                    if (clear.cleared) {
-                        for (const Toggles::Node& node : clear.nodes) {
-                            checkUbernode(*node.node);
-                        }
-                    }
-                },
-                [&](auto& other) { other.Prepare(*rooms.back().first, rooms.back().second); },
-            },
-            toggle);
+    auto prepare = [&](Toggle& toggle, Room& room) {
+        GraphStore& store = Store();
+        std::visit(Overloaded{
+                       [&](Toggles::Assignment& assignment) {
+                           assignment.Prepare(store, room);
+                           assignment.other->ForEachNode(checkUbernode);
+                       },
+                       [&](Toggles::Node& node) {
+                           node.Prepare(store, room);
+                           if (!node.attached) {
+                               checkUbernode(*node.node);
+                           }
+                       },
+                       [&](Toggles::Clear& clear) {
+                           clear.Prepare(store, room);
+                           if (clear.cleared) {
+                               for (const Toggles::Node& node : clear.nodes) {
+                                   checkUbernode(*node.node);
+                               }
+                           }
+                       },
+                       [&](auto& other) { other.Prepare(store, room); },
+                   },
+                   toggle);
+        Toggles::MakeRoom(store, room);
     };
-    if (redo) {
-        step.ForEach(prepare);
-    } else {
-        step.ForEachBackwards(prepare);
-    }
     EditNotices notices;
-    std::size_t released = 0;
-    for (auto& [store, room] : rooms) {
-        Toggles::MakeRoom(*store, room);
-        if (observer != nullptr) {
-            notices.reserve(notices.size() + room.notices);
-        }
-        released += room.released;
-    }
     std::vector<std::shared_ptr<const IDataValue>> releasedValues;
-    releasedValues.reserve(released);
     std::vector<Step>& destination = redo ? done : undone;
     destination.reserve(destination.size() + 1);
-
-    // Nothing below can fail.
-    Toggles::Context context{start, observer != nullptr ? &notices : nullptr, releasedValues};
-    auto apply = [&](Toggle& toggle) {
+    Toggles::Context context{&Store(), observer != nullptr ? &notices : nullptr, releasedValues};
+    auto apply = [&](Toggle& toggle) noexcept {
         std::visit(Overloaded{
                        [&](Toggles::Assignment& assignment) {
                            Toggles::Swap(*graph, assignment, context.notices);
@@ -323,11 +310,41 @@ void EditHistory::Impl::Apply(Step& step, bool redo) {
                    },
                    toggle);
     };
-    if (redo) {
-        step.ForEach(apply);
-    } else {
-        step.ForEachBackwards(apply);
+    auto inOrder = [&](std::size_t k) -> Toggle& {
+        return redo ? step[k] : step[step.size() - 1 - k];
+    };
+    std::size_t applied = 0;
+    try {
+        std::size_t released = 0;
+        for (; applied < step.size(); ++applied) {
+            Room room;
+            prepare(inOrder(applied), room);
+            if (observer != nullptr) {
+                notices.reserve(notices.size() + room.notices);
+            }
+            released += room.released;
+            releasedValues.reserve(released);
+            apply(inOrder(applied));
+        }
+    } catch (...) {
+        context.notices = nullptr;
+        while (applied > 0) {
+            Toggle& toggle = inOrder(--applied);
+            if (auto* write = std::get_if<Toggles::Write>(&toggle)) {
+                write->TakeBack(std::move(releasedValues.back())); // only writes release
+                releasedValues.pop_back();
+            } else {
+                apply(toggle);
+            }
+        }
+        throw;
     }
+    // The link entries an assignment kept for the way back are needed no more.
+    step.ForEach([](Toggle& toggle) {
+        if (auto* assignment = std::get_if<Toggles::Assignment>(&toggle)) {
+            assignment->links.clear();
+        }
+    });
     std::vector<Step>& source = redo ? undone : done;
     destination.push_back(std::move(source.back()));
     source.pop_back();

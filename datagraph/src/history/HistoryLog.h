@@ -40,6 +40,20 @@ public:
             (more.empty() ? first : more.back()).push_back(std::move(toggle));
         }
 
+        std::size_t size() const noexcept {
+            return more.empty() ? first.size()
+                                : first.size() + (more.size() - 1) * blockSize + more.back().size();
+        }
+
+        /// The toggle filed `k`-th: every block but the last is full.
+        Toggle& operator[](std::size_t k) noexcept {
+            if (k < first.size()) {
+                return first[k];
+            }
+            k -= first.size();
+            return more[k / blockSize][k % blockSize];
+        }
+
         template <typename Visit> void ForEach(Visit&& visit) {
             for (Toggle& toggle : first) {
                 visit(toggle);

@@ -251,13 +251,21 @@ void Toggles::Write::Apply(Context& context) noexcept {
     const IDataValue* held = object.data.get();
     const std::shared_ptr<const IDataValue>& value = written ? after : before;
     context.released.push_back(std::exchange(object.data, value));
-    object.updatedData = written ? afterMark : beforeMark;
+    heldMark = std::exchange(object.updatedData, written ? afterMark : beforeMark);
     GraphStore::NoteHostWrote(*pin);
     if (object.data.get() != held) {
         Tell(context.notices, EditNotice::Kind::PinDataWritten, pin->Id());
     } else {
         Tell(context.notices, EditNotice::Kind::PinMarkSet, pin->Id(), GUID(), object.updatedData);
     }
+}
+
+void Toggles::Write::TakeBack(std::shared_ptr<const IDataValue> held) noexcept {
+    written = !written;
+    datagraph::Pin& object = pin->pin;
+    object.data = std::move(held); // what it replaces is held by the toggle too
+    object.updatedData = heldMark;
+    GraphStore::NoteHostWrote(*pin);
 }
 
 void Toggles::Flag::Apply(Context& context) noexcept {
@@ -681,9 +689,11 @@ void Toggles::Swap(Graph& graph, Assignment& assignment, EditNotices* notices) n
     leaving.editObserver = nullptr;
     leaving.history = nullptr;
     if (leaving.liveLinks) {
-        leaving.liveLinks->swap(assignment.links); // the table object stays the graph's
+        // The table object stays the graph's. Its entries for the leaving store stay in
+        // `links`, where that store's records point, so that swapping back while the step is
+        // taken back needs nothing new.
+        leaving.liveLinks->swap(assignment.links);
         coming.liveLinks = std::move(leaving.liveLinks);
-        assignment.links.clear();
     }
     // What the graph held before may have changed meanwhile, nested graphs included: every node
     // runs again, and the caches are made afresh.

@@ -8,8 +8,10 @@
 // Each toggle keeps what its other state needs: a pin's other value, the record of a node that is
 // out of the graph, the place of each link and subgraph entry it took out, and the table nodes
 // those held, so that an application allocates nothing and cannot fail. What can fail is done by
-// Prepare before any toggle of the step is applied: the link table may have been made since the
-// toggle last ran, and then needs entries it did not keep.
+// Prepare just before the toggle is applied, against the records as the toggles before it in the
+// step left them: the link table may have been made since the toggle last ran, and then needs
+// entries it did not keep. Applied again right away, a toggle needs no Prepare: that is how a
+// step whose later Prepare fails is taken back.
 //
 // A toggle that holds a record out of the graph owns it and destroys it when it dies; a pin in a
 // node's block dies in place. Toggles die oldest first, so a pin a toggle took out of a node's
@@ -111,6 +113,7 @@ struct GraphStore::Toggles {
         std::shared_ptr<const IDataValue> after;
         bool afterMark;
         bool written = true;
+        bool heldMark = false; // what the last application replaced, with the value it released
 
         void Prepare(GraphStore&, Room& room) const {
             room.notices += 1;
@@ -118,6 +121,10 @@ struct GraphStore::Toggles {
         }
 
         void Apply(Context& context) noexcept;
+        /// Takes back the application just made: the pin gets back `held`, the value that
+        /// application released, and the mark it replaced. A traversal may have written both
+        /// since the step was made, so applying the toggle again would not do.
+        void TakeBack(std::shared_ptr<const IDataValue> held) noexcept;
     };
 
     /// A node's dirty or disabled flag.
@@ -232,7 +239,9 @@ struct GraphStore::Toggles {
     /// An assignment: the graph's store and the one it replaced change places.
     struct Assignment {
         std::unique_ptr<GraphStore> other;
-        LinkTable links; // made by Prepare: the other store's links, for the graph's link table
+        LinkTable links; // made by Prepare: the other store's links, for the graph's link
+                         // table; after a swap, until the step is applied, the entries of
+                         // the store that left
 
         /// The toggle of an assignment just made, keeping the store it replaced.
         static Assignment Keep(std::unique_ptr<GraphStore> replaced) noexcept;
