@@ -19,6 +19,7 @@ namespace datagraph {
 template <typename Steps> void RunTraversal(Steps& steps, ITraversalObserver* observer) {
     using Clock = std::chrono::steady_clock;
     for (std::size_t i = 0; i < steps.Count(); ++i) {
+        steps.LookAhead(i);
         if (!steps.IsMember(i)) {
             if (observer) {
                 observer->NodeSkipped(steps.Id(i), SkipReason::OutsideExecutionSubgraph, {});
@@ -93,6 +94,8 @@ public:
     void Execute(std::size_t, ITraversableNode& node) { node.Execute(); }
 
     bool MayBeLeftAsItIs(std::size_t) const { return false; }
+
+    void LookAhead(std::size_t) const {}
 
     UntrackedExecution TrackExecution(std::size_t) const { return {}; }
 
