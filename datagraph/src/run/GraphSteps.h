@@ -61,11 +61,16 @@ public:
         if (i + pinDistance < order.size()) {
             const GraphStore::NodeRecord& node = *order[i + pinDistance];
             PrefetchLines(node.SharedObject().get(), 1);
-            PrefetchPins(node.InputPins(), false);
-            PrefetchPins(node.OutputPins(), true);
+            PrefetchPins(node.InputPins());
+            PrefetchPins(node.OutputPins());
         }
         if (i + functionDistance < order.size()) {
-            PrefetchLines(order[i + functionDistance]->Function().get(), 1);
+            const GraphStore::NodeRecord& node = *order[i + functionDistance];
+            PrefetchLines(node.Function().get(), 1);
+            const GraphStore::PinList& outputs = node.OutputPins();
+            for (std::size_t k = 0; k < std::min(outputs.size(), prefetchedPins); ++k) {
+                PrefetchPins(outputs[k]->Downstream());
+            }
         }
     }
 
@@ -81,7 +86,7 @@ private:
     static constexpr std::size_t recordDistance = 8;
     static constexpr std::size_t pinDistance = 4;
     static constexpr std::size_t functionDistance = 2;
-    static constexpr std::size_t prefetchedPins = 4; // of each side, and links of each output
+    static constexpr std::size_t prefetchedPins = 4; // of each list
 
     static void PrefetchLines(const void* start, int lines) {
         const char* line = static_cast<const char*>(start);
@@ -99,17 +104,9 @@ private:
 #endif
     }
 
-    static void PrefetchPins(const GraphStore::PinList& pins, bool output) {
-        const std::size_t count = std::min(pins.size(), prefetchedPins);
-        for (std::size_t k = 0; k < count; ++k) {
+    static void PrefetchPins(const GraphStore::PinList& pins) {
+        for (std::size_t k = 0; k < std::min(pins.size(), prefetchedPins); ++k) {
             PrefetchLines(pins[k], 2);
-            if (output) {
-                const GraphStore::PinList& links = pins[k]->Downstream();
-                const std::size_t linkCount = std::min(links.size(), prefetchedPins);
-                for (std::size_t l = 0; l < linkCount; ++l) {
-                    PrefetchLines(links[l], 2);
-                }
-            }
         }
     }
 

@@ -118,6 +118,8 @@ public:
 
     bool StillCurrent() const { return true; }
 
+    void LookAhead(const IdentifierSet&, std::size_t) const {}
+
 private:
     ITraversableGraph& graph;
     IdentifierList order;
