@@ -388,10 +388,13 @@ public:
         const bool marked = pin.pin.updatedData;
         const std::shared_ptr<const IDataValue> previous = pin.pin.Replace(std::move(value));
         NodeRecord& owner = *pin.owner;
+        // A whole traversal runs without change lists: no call to list the node.
         if (pin.pin.data.get() != held) {
             owner.upToDate = false;
-            ListChangedNode(owner);
-        } else if (!marked && (!owner.upToDate || owner.movesPending)) {
+            if (ChangeListsAreCurrent()) {
+                ListChangedNode(owner);
+            }
+        } else if (!marked && (!owner.upToDate || owner.movesPending) && ChangeListsAreCurrent()) {
             ListChangedNode(owner); // it may be ready now
         }
     }
