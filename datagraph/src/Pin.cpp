@@ -38,19 +38,23 @@ bool RecordHostWrite(GraphStore::PinRecord& pin, const std::shared_ptr<const IDa
 
 class PendingWriteScope {
 public:
+    // The list's head is looked up once per write: in a shared library each lookup of a
+    // thread_local is a call.
     explicit PendingWriteScope(const Pin& pin)
-        : write{&pin, false, pendingWrites} {
-        pendingWrites = &write;
+        : head(pendingWrites)
+        , write{&pin, false, head} {
+        head = &write;
     }
 
     PendingWriteScope(const PendingWriteScope&) = delete;
     PendingWriteScope& operator=(const PendingWriteScope&) = delete;
 
-    ~PendingWriteScope() { pendingWrites = write.outer; }
+    ~PendingWriteScope() { head = write.outer; }
 
     bool PinDestroyed() const { return write.pinDestroyed; }
 
 private:
+    PendingWrite*& head;
     PendingWrite write;
 };
 

@@ -113,7 +113,7 @@ private:
         const Clock::time_point started = observer ? Clock::now() : Clock::time_point();
         try {
             TrackedExecution execution(store, &node);
-            RunNodeFunction(graph, node.Function(), &node);
+            RunNodeFunction(graph, node.Function(), &node, &inputs);
             execution.Ran();
             MoveAllValues(nodeId, RecordsAreCurrent() ? &node : nullptr);
             execution.Succeeded();
@@ -249,6 +249,7 @@ private:
     std::vector<NodeRecord*> heap;
     std::vector<NodeRecord*> later;
     std::uint32_t lastPosition = 0;
+    InputMaps inputs;
 };
 
 } // namespace

@@ -52,7 +52,7 @@ void GraphSteps::Execute(std::size_t i, ITraversableNode& node) {
         node.Execute();
         return;
     }
-    RunNodeFunction(graph, order[i]->Function(), order[i]);
+    RunNodeFunction(graph, order[i]->Function(), order[i], &inputs);
 }
 
 void GraphSteps::MoveDataDownstream(std::size_t i) {

@@ -11,6 +11,7 @@
 #include "run/TraversalLoop.h"
 #include "run/TraversalPlan.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace datagraph {
@@ -47,6 +48,32 @@ public:
 
     bool MayBeLeftAsItIs(std::size_t) const { return false; }
 
+    /// Asks for what the nodes a few steps further along will touch, so that it is in the cache
+    /// by the time they run: the order's records lie all over the heap. Reads only records that
+    /// are alive, while the structure is the one the order was made from.
+    void LookAhead(std::size_t i) const {
+        if (!RecordsAreCurrent()) {
+            return;
+        }
+        if (i + recordDistance < order.size()) {
+            PrefetchLines(order[i + recordDistance], 2);
+        }
+        if (i + pinDistance < order.size()) {
+            const GraphStore::NodeRecord& node = *order[i + pinDistance];
+            PrefetchLines(node.SharedObject().get(), 1);
+            PrefetchPins(node.InputPins());
+            PrefetchPins(node.OutputPins());
+        }
+        if (i + functionDistance < order.size()) {
+            const GraphStore::NodeRecord& node = *order[i + functionDistance];
+            PrefetchLines(node.Function().get(), 1);
+            const GraphStore::PinList& outputs = node.OutputPins();
+            for (std::size_t k = 0; k < std::min(outputs.size(), prefetchedPins); ++k) {
+                PrefetchPins(outputs[k]->Downstream());
+            }
+        }
+    }
+
     TrackedExecution TrackExecution(std::size_t i) {
         return TrackedExecution(GraphStore::Of(graph), RecordsAreCurrent() ? order[i] : nullptr);
     }
@@ -55,7 +82,37 @@ public:
     void MoveDataDownstream(std::size_t i);
 
 private:
-    bool RecordsAreCurrent() const { return GraphStore::Of(graph).StructureVersion() == version; }
+    // Each stage reads what the one before asked for.
+    static constexpr std::size_t recordDistance = 8;
+    static constexpr std::size_t pinDistance = 4;
+    static constexpr std::size_t functionDistance = 2;
+    static constexpr std::size_t prefetchedPins = 4; // of each list
+
+    static void PrefetchLines(const void* start, int lines) {
+        const char* line = static_cast<const char*>(start);
+        for (int k = 0; k < lines; ++k) {
+#if defined(__GNUC__)
+            __builtin_prefetch(line + 64 * k);
+#else
+            static_cast<void>(line);
+#endif
+        }
+#if defined(__GNUC__)
+        // A prefetch alone does not count as an effect: without this, the optimiser takes the
+        // look-ahead for a function without effects and drops the call.
+        __asm__ __volatile__("");
+#endif
+    }
+
+    static void PrefetchPins(const GraphStore::PinList& pins) {
+        for (std::size_t k = 0; k < std::min(pins.size(), prefetchedPins); ++k) {
+            PrefetchLines(pins[k], 2);
+        }
+    }
+
+    bool RecordsAreCurrent() const {
+        return GraphStore::Of(graph).StructureVersion() == version;
+    }
 
     InterfaceSteps& Interface();
 
@@ -66,6 +123,7 @@ private:
     const IdentifierList& ids;
     const std::uint64_t version;
     std::optional<InterfaceSteps> fallback;
+    InputMaps inputs;
 };
 
 } // namespace datagraph

@@ -19,6 +19,7 @@ namespace datagraph {
 template <typename Steps> void RunTraversal(Steps& steps, ITraversalObserver* observer) {
     using Clock = std::chrono::steady_clock;
     for (std::size_t i = 0; i < steps.Count(); ++i) {
+        steps.LookAhead(i);
         if (!steps.IsMember(i)) {
             if (observer) {
                 observer->NodeSkipped(steps.Id(i), SkipReason::OutsideExecutionSubgraph, {});
@@ -94,6 +95,8 @@ public:
 
     bool MayBeLeftAsItIs(std::size_t) const { return false; }
 
+    void LookAhead(std::size_t) const {}
+
     UntrackedExecution TrackExecution(std::size_t) const { return {}; }
 
     bool InputsAreReady(std::size_t i) { return InputsAreReady(order[i]); }
@@ -114,6 +117,8 @@ public:
     IdentifierSet DownstreamOf(const GUID& pinId) const { return graph.GetDownstreamPins(pinId); }
 
     bool StillCurrent() const { return true; }
+
+    void LookAhead(const IdentifierSet&, std::size_t) const {}
 
 private:
     ITraversableGraph& graph;

@@ -193,7 +193,7 @@ public:
         PinRecord(const PinRecord&) = delete;
         PinRecord& operator=(const PinRecord&) = delete;
 
-        GUID Id() const { return pin.GetId(); }
+        GUID Id() const { return GraphStore::IdOf(pin); }
 
         datagraph::Pin& Object() { return pin; }
 
@@ -388,13 +388,26 @@ public:
         const bool marked = pin.pin.updatedData;
         const std::shared_ptr<const IDataValue> previous = pin.pin.Replace(std::move(value));
         NodeRecord& owner = *pin.owner;
+        // A whole traversal runs without change lists: no call to list the node.
         if (pin.pin.data.get() != held) {
             owner.upToDate = false;
-            ListChangedNode(owner);
-        } else if (!marked && (!owner.upToDate || owner.movesPending)) {
+            if (ChangeListsAreCurrent()) {
+                ListChangedNode(owner);
+            }
+        } else if (!marked && (!owner.upToDate || owner.movesPending) && ChangeListsAreCurrent()) {
             ListChangedNode(owner); // it may be ready now
         }
     }
+
+    // What a traversal reads of a pin, straight from its record: the same as Pin's own calls,
+    // without a call through the library's exported symbols for each.
+    static const GUID& IdOf(const datagraph::Pin& pin) { return pin.id; }
+
+    static const std::shared_ptr<const IDataValue>& ValueOf(const PinRecord& pin) {
+        return pin.pin.data;
+    }
+
+    static bool IsMarked(const PinRecord& pin) { return pin.pin.updatedData; }
 
     /// Whether the pin holds this very object, with the mark; no value is copied.
     static bool HoldsWithMark(const PinRecord& pin, const IDataValue& value) {
