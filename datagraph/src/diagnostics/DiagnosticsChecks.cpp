@@ -250,15 +250,20 @@ void CheckUnconnectedNodes(const Graph& graph, std::vector<GraphProblem>& proble
     }
 }
 
+// An entry names no node exactly when it holds no node record; such entries are few, so only
+// they are sorted.
 void CheckSubgraphEntries(const Graph& graph, std::vector<GraphProblem>& problems) {
-    for (const GUID& subgraph : Sorted(graph.GetExecutionSubgraphs())) {
-        IdentifierSet strays;
-        for (const GUID& nodeId : graph.GetNodesInExecutionSubgraph(subgraph)) {
-            if (!graph.HasNode(nodeId)) {
-                strays.insert(nodeId);
+    IdentifierList strays;
+    for (const auto& [subgraph, list] : GraphStore::Of(graph).Subgraphs()) {
+        strays.clear();
+        for (const auto* entry = list.first; entry != nullptr; entry = entry->Next()) {
+            if (entry->Node() == nullptr) {
+                strays.push_back(entry->NodeId());
             }
         }
-        for (const GUID& nodeId : Sorted(strays)) {
+        std::sort(strays.begin(), strays.end());
+        strays.erase(std::unique(strays.begin(), strays.end()), strays.end());
+        for (const GUID& nodeId : strays) {
             problems.push_back({GraphProblemKind::SubgraphEntryNamesNoNode,
                                 {subgraph, nodeId},
                                 "The execution subgraph " + GUIDToString(subgraph) + " lists " +

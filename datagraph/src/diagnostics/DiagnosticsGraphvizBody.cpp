@@ -1,62 +1,91 @@
 #include "DiagnosticsGraphvizBody.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 #include <map>
 #include <utility>
 
 namespace datagraph::diagnostics {
 
-std::string Html(const std::string& text) {
-    std::string escaped;
-    for (const char c : text) {
+TextOut& TextOut::operator<<(int number) {
+    char digits[16];
+    const int length = std::snprintf(digits, sizeof digits, "%d", number);
+    buffer.append(digits, static_cast<std::size_t>(length));
+    return MaybeDrain();
+}
+
+void TextOut::Flush() {
+    out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    buffer.clear();
+}
+
+// Runs of plain characters are appended whole; most text has nothing to escape.
+void TextOut::AppendHtml(std::string& to, std::string_view text) {
+    std::size_t plain = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        const char* escaped = nullptr;
         switch (c) {
         case '&':
-            escaped += "&amp;";
+            escaped = "&amp;";
             break;
         case '<':
-            escaped += "&lt;";
+            escaped = "&lt;";
             break;
         case '>':
-            escaped += "&gt;";
+            escaped = "&gt;";
             break;
         case '"':
-            escaped += "&quot;";
+            escaped = "&quot;";
             break;
         case '\n':
-            escaped += "<BR/>";
+            escaped = "<BR/>";
             break;
         default:
-            escaped += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
+            if (static_cast<unsigned char>(c) >= 0x20) {
+                continue;
+            }
+            escaped = "?";
         }
+        to.append(text.data() + plain, at - plain);
+        to.append(escaped);
+        plain = at + 1;
     }
-    return escaped;
+    to.append(text.data() + plain, text.size() - plain);
 }
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
+void TextOut::AppendQuotedBody(std::string& to, std::string_view text) {
+    std::size_t plain = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        const char* escaped = nullptr;
+        if (c == '"') {
+            escaped = "\\\"";
+        } else if (c == '\\') {
+            escaped = "\\\\";
         } else if (c == '\n') {
-            quoted += "\\n";
+            escaped = "\\n";
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            escaped = "?";
         } else {
-            quoted += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
+            continue;
         }
+        to.append(text.data() + plain, at - plain);
+        to.append(escaped);
+        plain = at + 1;
     }
-    return quoted + "\"";
+    to.append(text.data() + plain, text.size() - plain);
 }
 
-std::string Hex(const GUID& id) {
-    std::string hex = GUIDToString(id);
-    hex.erase(std::remove(hex.begin(), hex.end(), '-'), hex.end());
-    return hex;
-}
-
-std::string Indent(std::size_t level) {
-    const std::size_t deepestIndent = 20;
-    return std::string(2 * std::min(level, deepestIndent), ' ');
+void TextOut::AppendHex(std::string& to, const GUID& id) {
+    static const char digits[] = "0123456789abcdef";
+    char hex[32];
+    for (std::size_t i = 0; i < 16; ++i) {
+        hex[2 * i] = digits[id.data[i] >> 4];
+        hex[2 * i + 1] = digits[id.data[i] & 0x0f];
+    }
+    to.append(hex, sizeof hex);
 }
 
 namespace {
