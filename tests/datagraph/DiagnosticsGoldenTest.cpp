@@ -462,5 +462,48 @@ TEST(DiagnosticsGoldenTest, OutputsOfALargeRandomGraph) {
     ExpectGolden("large.txt", text.str());
 }
 
+// Ids that share their leading bytes (a host's own numbering scheme) still come out in id order:
+// the nodes' tables, and the cycle, which starts at the smallest id of the ring.
+TEST(DiagnosticsGoldenTest, IdsSharingTheirLeadingBytesComeOutInIdOrder) {
+    Graph graph(FixedId(1));
+    std::vector<GUID> ids;
+    std::vector<GoldenBuilder::Made> ring;
+    std::mt19937_64 random(5);
+    for (int made = 0; made < 300; ++made) {
+        GUID id = FixedId(7);
+        id.data[12] = static_cast<std::uint8_t>(random());
+        id.data[13] = static_cast<std::uint8_t>(random());
+        id.data[15] = static_cast<std::uint8_t>(made);
+        id.data[14] = static_cast<std::uint8_t>(made >> 8);
+        ids.push_back(id);
+        GoldenBuilder pins(1000 + static_cast<std::uint64_t>(made));
+        const GUID in = pins.Next();
+        const GUID out = pins.Next();
+        graph.CreateNode(std::make_shared<FixedFunction>(
+                             id, "n", std::vector<PinSpec>{{in, "in", &typeid(IntValue)}},
+                             std::vector<PinSpec>{{out, "out", &typeid(IntValue)}}),
+                         GetNullGUID());
+        ring.push_back({id, {in}, {out}});
+    }
+    for (std::size_t at = 0; at < ring.size(); ++at) {
+        graph.LinkPins(ring[at].out[0], ring[(at + 1) % ring.size()].in[0]);
+    }
+
+    const std::string picture = Picture(graph);
+    std::sort(ids.begin(), ids.end());
+    std::size_t last = 0;
+    for (const GUID& id : ids) {
+        std::string hex = GUIDToString(id);
+        hex.erase(std::remove(hex.begin(), hex.end(), '-'), hex.end());
+        const std::size_t at = picture.find("g0_n" + hex + " [");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_GT(at, last);
+        last = at;
+    }
+    const GraphCycle cycle = FindCycle(graph);
+    ASSERT_EQ(cycle.nodes.size(), ring.size());
+    EXPECT_EQ(cycle.nodes[0], ids[0]);
+}
+
 } // namespace
 } // namespace datagraph::test

@@ -34,9 +34,10 @@ class Successors {
 public:
     explicit Successors(const GraphIndex& index) {
         const auto& nodes = index.SortedRecords();
-        IdTable places(nodes.size());
+        RecordMap<NodeRecord, std::size_t> places;
+        places.Reserve(nodes.size());
         for (std::size_t place = 0; place < nodes.size(); ++place) {
-            places.Insert(nodes[place]->Id(), place);
+            places.Insert(nodes[place], place);
         }
         first.reserve(nodes.size() + 1);
         first.push_back(0);
@@ -47,9 +48,8 @@ public:
             for (const PinRecord* upstream : outputs) {
                 for (const PinRecord* downstream : upstream->Downstream()) {
                     if (!downstream->IsOutput()) {
-                        all.push_back(
-                            {static_cast<std::size_t>(*places.Find(downstream->Owner().Id())),
-                             {upstream->Id(), downstream->Id()}});
+                        all.push_back({*places.Find(&downstream->Owner()),
+                                       {upstream->Id(), downstream->Id()}});
                     }
                 }
             }
@@ -137,7 +137,7 @@ private:
 // cycle and needs no search.
 bool HasTopologicalOrder(const Graph& graph) {
     try {
-        graph.GetNodesInTopologicalOrder();
+        GraphStore::Of(graph).TopologicalOrder(); // kept, not copied
         return true;
     } catch (const GraphException&) {
         return false;

@@ -76,7 +76,9 @@ private:
             : index(graph)
             , prefix(std::move(prefix))
             , items(PlanBody(index, level))
-            , level(level) {}
+            , level(level) {
+            pinTexts.Reserve(index.Store().PinCount());
+        }
 
         GraphIndex index;
         std::string prefix;
@@ -137,9 +139,9 @@ private:
             out << "<B>";
             out.Html(named->second) << "</B>";
         } else {
-            hex.clear();
-            TextOut::AppendHex(hex, subgraph);
-            out << "subgraph " << std::string_view(hex).substr(0, 8);
+            char hex[32];
+            WriteHex(hex, subgraph);
+            out << "subgraph " << std::string_view(hex, 8);
         }
         if (subgraph == graph.GetDefaultExecutionSubgraphID()) {
             out << " (default)";
@@ -198,9 +200,10 @@ private:
         const std::string classIdentifier = function.GetClassIdentifier();
         const std::string name = function.GetName();
         const std::size_t nodeAt = body.names.size();
-        body.names += "\\\"";
-        TextOut::AppendQuotedBody(body.names, name);
-        body.names += "\\\"";
+        StringSink names{body.names};
+        names.text += "\\\"";
+        PutQuotedBody(names, name);
+        names.text += "\\\"";
         const std::size_t nodeLength = body.names.size() - nodeAt;
         SortByName(body, function, record.InputPins(), inputs, nodeAt, nodeLength);
         SortByName(body, function, record.OutputPins(), outputs, nodeAt, nodeLength);
@@ -248,7 +251,8 @@ private:
             const GUID pinId = pin->Id();
             named.push_back({PinNameOf(function, pinId), pin, pinId});
             const std::size_t pinAt = body.names.size();
-            TextOut::AppendQuotedBody(body.names, named.back().name);
+            StringSink names{body.names};
+            PutQuotedBody(names, named.back().name);
             body.pinTexts.Insert(pin, {nodeAt, nodeLength, pinAt, body.names.size() - pinAt});
         }
         if (named.size() > 1) {
@@ -309,7 +313,8 @@ private:
         auto found = typeLabels.find(type);
         if (found == typeLabels.end()) {
             std::string label;
-            TextOut::AppendHtml(label, TypeName(type));
+            StringSink sink{label};
+            PutHtml(sink, TypeName(type));
             found = typeLabels.emplace(type, std::move(label)).first;
         }
         lastType = &type;
@@ -381,7 +386,6 @@ private:
     // Scratch space, reused from node to node.
     std::vector<NamedPin> inputs;
     std::vector<NamedPin> outputs;
-    std::string hex;
 };
 
 } // namespace

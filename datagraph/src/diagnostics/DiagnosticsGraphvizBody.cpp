@@ -1,6 +1,7 @@
 #include "DiagnosticsGraphvizBody.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <iterator>
 #include <map>
@@ -8,142 +9,113 @@
 
 namespace datagraph::diagnostics {
 
+TextOut::TextOut(std::ostream& out)
+    : out(out)
+    , buffer(kChunk)
+    , end(buffer.data())
+    , limit(buffer.data() + buffer.size()) {}
+
 TextOut& TextOut::operator<<(int number) {
     char digits[16];
     const int length = std::snprintf(digits, sizeof digits, "%d", number);
-    buffer.append(digits, static_cast<std::size_t>(length));
-    return MaybeDrain();
+    Put(digits, static_cast<std::size_t>(length));
+    return *this;
 }
 
 void TextOut::Flush() {
-    out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    buffer.clear();
+    out.write(buffer.data(), static_cast<std::streamsize>(end - buffer.data()));
+    end = buffer.data();
 }
 
-// Runs of plain characters are appended whole; most text has nothing to escape.
-void TextOut::AppendHtml(std::string& to, std::string_view text) {
-    std::size_t plain = 0;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        const char c = text[at];
-        const char* escaped = nullptr;
-        switch (c) {
-        case '&':
-            escaped = "&amp;";
-            break;
-        case '<':
-            escaped = "&lt;";
-            break;
-        case '>':
-            escaped = "&gt;";
-            break;
-        case '"':
-            escaped = "&quot;";
-            break;
-        case '\n':
-            escaped = "<BR/>";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) >= 0x20) {
-                continue;
-            }
-            escaped = "?";
-        }
-        to.append(text.data() + plain, at - plain);
-        to.append(escaped);
-        plain = at + 1;
+void TextOut::PutLong(const char* data, std::size_t size) {
+    Flush();
+    if (size > buffer.size()) {
+        out.write(data, static_cast<std::streamsize>(size));
+        return;
     }
-    to.append(text.data() + plain, text.size() - plain);
+    std::memcpy(end, data, size);
+    end += size;
 }
 
-void TextOut::AppendQuotedBody(std::string& to, std::string_view text) {
-    std::size_t plain = 0;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        const char c = text[at];
-        const char* escaped = nullptr;
-        if (c == '"') {
-            escaped = "\\\"";
-        } else if (c == '\\') {
-            escaped = "\\\\";
-        } else if (c == '\n') {
-            escaped = "\\n";
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            escaped = "?";
-        } else {
-            continue;
+void WriteHex(char* to, const GUID& id) {
+    // Each byte's two digits at once.
+    static const auto pairs = [] {
+        std::array<char, 512> table{};
+        const char* const digits = "0123456789abcdef";
+        for (std::size_t byte = 0; byte < 256; ++byte) {
+            table[2 * byte] = digits[byte >> 4];
+            table[2 * byte + 1] = digits[byte & 0x0f];
         }
-        to.append(text.data() + plain, at - plain);
-        to.append(escaped);
-        plain = at + 1;
-    }
-    to.append(text.data() + plain, text.size() - plain);
-}
-
-void TextOut::AppendHex(std::string& to, const GUID& id) {
-    static const char digits[] = "0123456789abcdef";
-    char hex[32];
+        return table;
+    }();
     for (std::size_t i = 0; i < 16; ++i) {
-        hex[2 * i] = digits[id.data[i] >> 4];
-        hex[2 * i + 1] = digits[id.data[i] & 0x0f];
+        std::memcpy(to + 2 * i, &pairs[2 * id.data[i]], 2);
     }
-    to.append(hex, sizeof hex);
 }
-
-namespace {
 
 using NodeRecord = GraphStore::NodeRecord;
 
-// A node filed under a subgraph.
-struct Filing {
-    GUID node;
-    GUID subgraph;
-    const NodeRecord* record;
-};
+std::vector<Item> PlanBody(const GraphIndex& index, std::size_t level) {
+    const std::vector<const NodeRecord*>& nodes = index.SortedRecords();
+    RecordMap<NodeRecord, std::size_t> places;
+    places.Reserve(nodes.size());
+    for (std::size_t place = 0; place < nodes.size(); ++place) {
+        places.Insert(nodes[place], place);
+    }
 
-// Every filing of an existing node, by node id and then by subgraph id, each once: one walk over
-// the subgraph table and one sort.
-std::vector<Filing> FilingsByNode(const GraphStore& store) {
+    // Every filing of an existing node, dealt by the node's place (a counting sort): one walk over
+    // the subgraph table, which goes subgraph by subgraph in id order, so each node's filings
+    // come in subgraph order, a subgraph that lists a node twice twice in a row.
+    struct Filing {
+        std::size_t place;
+        GUID subgraph;
+    };
+
     std::vector<Filing> filings;
-    for (const auto& [subgraph, list] : store.Subgraphs()) {
+    std::vector<std::size_t> starts(nodes.size() + 1, 0);
+    for (const auto& [subgraph, list] : index.Store().Subgraphs()) {
         for (const auto* entry = list.first; entry != nullptr; entry = entry->Next()) {
             if (entry->Node() != nullptr) {
-                filings.push_back({entry->NodeId(), subgraph, entry->Node()});
+                const std::size_t* place = places.Find(entry->Node());
+                if (place != nullptr) {
+                    filings.push_back({*place, subgraph});
+                    ++starts[*place + 1];
+                }
             }
         }
     }
-    std::sort(filings.begin(), filings.end(), [](const Filing& left, const Filing& right) {
-        return left.node < right.node ||
-               (left.node == right.node && left.subgraph < right.subgraph);
-    });
-    filings.erase(std::unique(filings.begin(), filings.end(),
-                              [](const Filing& left, const Filing& right) {
-                                  return left.node == right.node && left.subgraph == right.subgraph;
-                              }),
-                  filings.end());
-    return filings;
-}
-
-} // namespace
-
-std::vector<Item> PlanBody(const GraphIndex& index, std::size_t level) {
-    const std::vector<Filing> filings = FilingsByNode(index.Store());
+    for (std::size_t place = 1; place < starts.size(); ++place) {
+        starts[place] += starts[place - 1];
+    }
+    std::vector<GUID> subgraphsOf(filings.size());
+    {
+        std::vector<std::size_t> next(starts.begin(), starts.end() - 1);
+        for (const Filing& filing : filings) {
+            subgraphsOf[next[filing.place]++] = filing.subgraph;
+        }
+    }
     std::vector<Item> items;
     std::map<GUID, std::vector<Item>> nodesOfCluster;
-    std::size_t next = 0;
-    for (const NodeRecord* node : index.SortedRecords()) {
-        if (next == filings.size() || filings[next].record != node) {
+    for (std::size_t place = 0; place < nodes.size(); ++place) {
+        const NodeRecord* node = nodes[place];
+        const std::size_t first = starts[place];
+        const std::size_t end = starts[place + 1];
+        if (first == end) {
             items.push_back({Item::Kind::Node, node->Id(), node, {}, level});
             continue;
         }
-        const GUID& home = filings[next++].subgraph;
+        const GUID& home = subgraphsOf[first];
         Item item{Item::Kind::Node, node->Id(), node, {}, level + 1};
-        for (; next < filings.size() && filings[next].record == node; ++next) {
-            item.otherSubgraphs.push_back(filings[next].subgraph);
+        for (std::size_t at = first + 1; at < end; ++at) {
+            if (subgraphsOf[at] != subgraphsOf[at - 1]) {
+                item.otherSubgraphs.push_back(subgraphsOf[at]);
+            }
         }
         nodesOfCluster[home].push_back(std::move(item));
     }
-    for (auto& [subgraph, nodes] : nodesOfCluster) {
+    for (auto& [subgraph, clustered] : nodesOfCluster) {
         items.push_back({Item::Kind::OpenCluster, subgraph, nullptr, {}, level});
-        std::move(nodes.begin(), nodes.end(), std::back_inserter(items));
+        std::move(clustered.begin(), clustered.end(), std::back_inserter(items));
         items.push_back({Item::Kind::CloseCluster, subgraph, nullptr, {}, level});
     }
     return items;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -15,45 +16,121 @@
 
 namespace datagraph::diagnostics {
 
+/// Escapes `text` for an HTML-like label into `sink` (anything with Put(const char*, size_t)):
+/// markup characters become entities, line breaks become <BR/> and other control characters,
+/// which Graphviz refuses, become '?'. Runs of plain characters go whole; most text has nothing
+/// to escape.
+template <typename Sink> void PutHtml(Sink& sink, std::string_view text) {
+    std::size_t plain = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        std::string_view escaped;
+        switch (c) {
+        case '&':
+            escaped = "&amp;";
+            break;
+        case '<':
+            escaped = "&lt;";
+            break;
+        case '>':
+            escaped = "&gt;";
+            break;
+        case '"':
+            escaped = "&quot;";
+            break;
+        case '\n':
+            escaped = "<BR/>";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) >= 0x20) {
+                continue;
+            }
+            escaped = "?";
+        }
+        sink.Put(text.data() + plain, at - plain);
+        sink.Put(escaped.data(), escaped.size());
+        plain = at + 1;
+    }
+    sink.Put(text.data() + plain, text.size() - plain);
+}
+
+/// Escapes `text` for the inside of a DOT double-quoted string, whose label escapes (backslash
+/// sequences) must not come from the text.
+template <typename Sink> void PutQuotedBody(Sink& sink, std::string_view text) {
+    std::size_t plain = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        std::string_view escaped;
+        if (c == '"') {
+            escaped = "\\\"";
+        } else if (c == '\\') {
+            escaped = "\\\\";
+        } else if (c == '\n') {
+            escaped = "\\n";
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            escaped = "?";
+        } else {
+            continue;
+        }
+        sink.Put(text.data() + plain, at - plain);
+        sink.Put(escaped.data(), escaped.size());
+        plain = at + 1;
+    }
+    sink.Put(text.data() + plain, text.size() - plain);
+}
+
+/// Appends to a string, as a sink of the escapes above.
+struct StringSink {
+    std::string& text;
+
+    void Put(const char* data, std::size_t size) { text.append(data, size); }
+};
+
+/// The GUID's 32 hexadecimal digits, lower case, without dashes.
+void WriteHex(char* to, const GUID& id);
+
 /// The picture's text, gathered in one buffer and handed to the stream in large pieces: a
-/// picture has a few hundred bytes per node, and a formatted stream write per piece costs more
-/// than the piece.
+/// picture has hundreds of bytes per node in dozens of pieces, and a formatted stream write, or
+/// even a string append, per piece costs more than copying the piece.
 class TextOut {
 public:
-    explicit TextOut(std::ostream& out)
-        : out(out) {
-        buffer.reserve(2 * kChunk);
+    explicit TextOut(std::ostream& out);
+
+    void Put(const char* data, std::size_t size) {
+        if (size > static_cast<std::size_t>(limit - end)) {
+            PutLong(data, size);
+            return;
+        }
+        std::memcpy(end, data, size);
+        end += size;
     }
 
     TextOut& operator<<(std::string_view text) {
-        buffer.append(text.data(), text.size());
-        return MaybeDrain();
+        Put(text.data(), text.size());
+        return *this;
     }
 
     TextOut& operator<<(char c) {
-        buffer.push_back(c);
-        return MaybeDrain();
+        Put(&c, 1);
+        return *this;
     }
 
     TextOut& operator<<(int number);
 
-    /// Text inside an HTML-like label: markup characters become entities, line breaks become
-    /// <BR/> and other control characters, which Graphviz refuses, become '?'.
     TextOut& Html(std::string_view text) {
-        AppendHtml(buffer, text);
-        return MaybeDrain();
+        PutHtml(*this, text);
+        return *this;
     }
 
-    /// The inside of a DOT double-quoted string, whose label escapes (backslash sequences) must
-    /// not come from the text.
     TextOut& QuotedBody(std::string_view text) {
-        AppendQuotedBody(buffer, text);
-        return MaybeDrain();
+        PutQuotedBody(*this, text);
+        return *this;
     }
 
-    /// The GUID's hexadecimal digits without dashes.
     TextOut& Hex(const GUID& id) {
-        AppendHex(buffer, id);
+        Room(32);
+        WriteHex(end, id);
+        end += 32;
         return *this;
     }
 
@@ -61,94 +138,32 @@ public:
     /// so that the text grows linearly with depth.
     TextOut& Indent(std::size_t level) {
         const std::size_t deepestIndent = 20;
-        buffer.append(2 * std::min(level, deepestIndent), ' ');
+        const std::size_t width = 2 * std::min(level, deepestIndent);
+        Room(width);
+        std::memset(end, ' ', width);
+        end += width;
         return *this;
     }
 
     /// Hands the rest of the text to the stream.
     void Flush();
 
-    static void AppendHtml(std::string& to, std::string_view text);
-    static void AppendQuotedBody(std::string& to, std::string_view text);
-    static void AppendHex(std::string& to, const GUID& id);
-
 private:
     static constexpr std::size_t kChunk = 64 * 1024;
 
-    TextOut& MaybeDrain() {
-        if (buffer.size() >= kChunk) {
+    // At least `size` bytes free, for a piece of at most kChunk bytes.
+    void Room(std::size_t size) {
+        if (size > static_cast<std::size_t>(limit - end)) {
             Flush();
         }
-        return *this;
     }
+
+    void PutLong(const char* data, std::size_t size);
 
     std::ostream& out;
-    std::string buffer;
-};
-
-/// A table from the records of one graph to values, filled as a drawing goes and then read: open
-/// addressing in one array, keyed by the record's address.
-template <typename Record, typename Value> class RecordMap {
-public:
-    void Insert(const Record* record, const Value& value) {
-        if (2 * (count + 1) > slots.size()) {
-            Grow();
-        }
-        for (std::size_t at = Home(record);; at = (at + 1) & mask) {
-            if (slots[at].record == nullptr || slots[at].record == record) {
-                count += slots[at].record == nullptr ? 1 : 0;
-                slots[at] = {record, value};
-                return;
-            }
-        }
-    }
-
-    /// Null for a record not inserted.
-    const Value* Find(const Record* record) const {
-        if (slots.empty()) {
-            return nullptr;
-        }
-        for (std::size_t at = Home(record);; at = (at + 1) & mask) {
-            if (slots[at].record == record) {
-                return &slots[at].value;
-            }
-            if (slots[at].record == nullptr) {
-                return nullptr;
-            }
-        }
-    }
-
-private:
-    struct Slot {
-        const Record* record = nullptr;
-        Value value{};
-    };
-
-    std::size_t Home(const Record* record) const {
-        const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(record));
-        return static_cast<std::size_t>((address * 0x9e3779b97f4a7c15u) >> shift);
-    }
-
-    void Grow() {
-        std::vector<Slot> old(std::max<std::size_t>(64, 2 * slots.size()));
-        old.swap(slots);
-        mask = slots.size() - 1;
-        shift = 64;
-        for (std::size_t size = slots.size(); size > 1; size /= 2) {
-            --shift;
-        }
-        count = 0;
-        for (const Slot& slot : old) {
-            if (slot.record != nullptr) {
-                Insert(slot.record, slot.value);
-            }
-        }
-    }
-
-    std::vector<Slot> slots;
-    std::size_t mask = 0;
-    int shift = 64; // keeps the top bits of the hash, as many as index the slots
-    std::size_t count = 0;
+    std::vector<char> buffer;
+    char* end;
+    char* limit;
 };
 
 /// One thing a graph's body draws.

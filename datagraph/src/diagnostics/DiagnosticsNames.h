@@ -26,31 +26,76 @@ struct PinOwner {
     PinSide side;
 };
 
-/// A table from the ids of one graph to numbers, filled once and then only read: open addressing
-/// in one array, its hash keyed afresh per table so that no choice of ids makes it slow.
-class IdTable {
+/// A table from the records of one graph to values, filled as a drawing goes and then read: open
+/// addressing in one array, keyed by the record's address.
+template <typename Record, typename Value> class RecordMap {
 public:
-    explicit IdTable(std::size_t count);
+    /// Room for `count` records without growing.
+    void Reserve(std::size_t count) {
+        while (2 * count > slots.size()) {
+            Grow();
+        }
+    }
 
-    /// Keeps the first value given for an id.
-    void Insert(const GUID& id, std::uint64_t value);
+    void Insert(const Record* record, const Value& value) {
+        if (2 * (count + 1) > slots.size()) {
+            Grow();
+        }
+        for (std::size_t at = Home(record);; at = (at + 1) & mask) {
+            if (slots[at].record == nullptr || slots[at].record == record) {
+                count += slots[at].record == nullptr ? 1 : 0;
+                slots[at] = {record, value};
+                return;
+            }
+        }
+    }
 
-    /// The id's value, or nothing for an id not inserted.
-    std::optional<std::uint64_t> Find(const GUID& id) const;
+    /// Null for a record not inserted.
+    const Value* Find(const Record* record) const {
+        if (slots.empty()) {
+            return nullptr;
+        }
+        for (std::size_t at = Home(record);; at = (at + 1) & mask) {
+            if (slots[at].record == record) {
+                return &slots[at].value;
+            }
+            if (slots[at].record == nullptr) {
+                return nullptr;
+            }
+        }
+    }
 
 private:
-    static constexpr std::uint64_t kFree = ~std::uint64_t(0);
-
     struct Slot {
-        GUID id;
-        std::uint64_t value = kFree;
+        const Record* record = nullptr;
+        Value value{};
     };
 
-    std::size_t Home(const GUID& id) const;
+    std::size_t Home(const Record* record) const {
+        const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(record));
+        return static_cast<std::size_t>((address * 0x9e3779b97f4a7c15u) >> shift);
+    }
+
+    void Grow() {
+        std::vector<Slot> old(std::max<std::size_t>(64, 2 * slots.size()));
+        old.swap(slots);
+        mask = slots.size() - 1;
+        shift = 64;
+        for (std::size_t size = slots.size(); size > 1; size /= 2) {
+            --shift;
+        }
+        count = 0;
+        for (const Slot& slot : old) {
+            if (slot.record != nullptr) {
+                Insert(slot.record, slot.value);
+            }
+        }
+    }
 
     std::vector<Slot> slots;
-    std::size_t mask;
-    std::uint64_t key[2];
+    std::size_t mask = 0;
+    int shift = 64; // keeps the top bits of the hash, as many as index the slots
+    std::size_t count = 0;
 };
 
 /// A graph's node records in id order, gathered from its store in one pass and sorted once, so
@@ -76,8 +121,10 @@ private:
 
 /// A GUID as two numbers that order as the GUIDs do (byte by byte), compared in two steps.
 struct IdKey {
-    std::uint64_t high;
-    std::uint64_t low;
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+
+    IdKey() = default;
 
     explicit IdKey(const GUID& id) {
         std::memcpy(&high, id.data, sizeof high);
@@ -102,25 +149,50 @@ private:
     }
 };
 
-/// The records in id order. A long list is sorted by ids copied next to the records, so that no
-/// comparison reads a record: on a large graph those reads miss the cache, and they made the sort
-/// the slowest part of a diagnostic.
+/// The records in id order, in time linear in their number for ids drawn at random. A long list
+/// is dealt into buckets by the leading bits of the ids, about one record per bucket, and each
+/// bucket sorted on its own; ids that share their leading bits (a host's own scheme) only make
+/// some buckets longer, and those take n log n. Every step reads the ids copied next to the
+/// records, never a record: on a large graph those reads miss the cache.
 template <typename Record> void SortById(std::vector<const Record*>& records) {
-    constexpr std::size_t kShort = 16;
+    constexpr std::size_t kShort = 32;
     if (records.size() <= kShort) {
         std::sort(records.begin(), records.end(),
                   [](const Record* left, const Record* right) { return left->Id() < right->Id(); });
         return;
     }
-    std::vector<std::pair<IdKey, const Record*>> keyed;
+    using Keyed = std::pair<IdKey, const Record*>;
+    int bits = 1;
+    while (bits < 20 && (std::size_t(1) << (bits + 1)) <= records.size()) {
+        ++bits;
+    }
+    const int shift = 64 - bits;
+    std::vector<std::size_t> starts((std::size_t(1) << bits) + 1, 0);
+    std::vector<Keyed> keyed;
     keyed.reserve(records.size());
     for (const Record* record : records) {
         keyed.emplace_back(IdKey(record->Id()), record);
+        ++starts[(keyed.back().first.high >> shift) + 1];
     }
-    std::sort(keyed.begin(), keyed.end(),
-              [](const auto& left, const auto& right) { return left.first < right.first; });
-    for (std::size_t at = 0; at < keyed.size(); ++at) {
-        records[at] = keyed[at].second;
+    for (std::size_t bucket = 1; bucket < starts.size(); ++bucket) {
+        starts[bucket] += starts[bucket - 1];
+    }
+    std::vector<Keyed> dealt(keyed.size());
+    std::vector<std::size_t> next(starts.begin(), starts.end() - 1);
+    for (const Keyed& entry : keyed) {
+        dealt[next[entry.first.high >> shift]++] = entry;
+    }
+    const auto byKey = [](const Keyed& left, const Keyed& right) {
+        return left.first < right.first;
+    };
+    for (std::size_t bucket = 0; bucket + 1 < starts.size(); ++bucket) {
+        if (starts[bucket + 1] - starts[bucket] > 1) {
+            std::sort(dealt.begin() + static_cast<std::ptrdiff_t>(starts[bucket]),
+                      dealt.begin() + static_cast<std::ptrdiff_t>(starts[bucket + 1]), byKey);
+        }
+    }
+    for (std::size_t at = 0; at < dealt.size(); ++at) {
+        records[at] = dealt[at].second;
     }
 }
 
