@@ -15,46 +15,44 @@ namespace {
 
 using namespace diagnostics;
 
-using Link = std::pair<GUID, GUID>;
 using PinList = GraphStore::PinList;
-
-struct Step {
-    std::size_t next;
-    Link link;
-};
-
 using NodeRecord = GraphStore::NodeRecord;
 using PinRecord = GraphStore::PinRecord;
 
-// The links from an output pin to an input pin, by the place of their upstream node in id order,
+// A link from an output pin to an input pin, and the place of the node it leads to.
+struct Step {
+    std::size_t next;
+    const PinRecord* upstream;
+    const PinRecord* downstream;
+
+    std::pair<GUID, GUID> Link() const { return {upstream->Id(), downstream->Id()}; }
+};
+
+// The links from an output pin to an input pin, by the place of their upstream node in the store,
 // each node's in the order of the link table (by upstream pin id, then oldest first), so that the
-// search and the cycle it finds are the same for the same graph. Every look-up during the search
-// is an array read.
+// search and the cycle it finds are the same for the same graph. The steps are gathered in one
+// walk over the nodes as they lie in memory, and every look-up during the search is an array read
+// by place.
 class Successors {
 public:
-    explicit Successors(const GraphIndex& index) {
-        const auto& nodes = index.SortedRecords();
-        RecordMap<NodeRecord, std::size_t> places;
-        places.Reserve(nodes.size());
-        for (std::size_t place = 0; place < nodes.size(); ++place) {
-            places.Insert(nodes[place], place);
-        }
-        first.reserve(nodes.size() + 1);
+    explicit Successors(const GraphStore& store) {
+        records.reserve(store.NodeCount());
+        first.reserve(store.NodeCount() + 1);
         first.push_back(0);
         std::vector<const PinRecord*> outputs;
-        for (const NodeRecord* node : nodes) {
-            outputs.assign(node->OutputPins().begin(), node->OutputPins().end());
+        store.ForEachNode([&](const NodeRecord& node) {
+            records.push_back(&node); // at node.Place()
+            outputs.assign(node.OutputPins().begin(), node.OutputPins().end());
             SortById(outputs);
             for (const PinRecord* upstream : outputs) {
                 for (const PinRecord* downstream : upstream->Downstream()) {
                     if (!downstream->IsOutput()) {
-                        all.push_back({*places.Find(&downstream->Owner()),
-                                       {upstream->Id(), downstream->Id()}});
+                        all.push_back({downstream->Owner().Place(), upstream, downstream});
                     }
                 }
             }
             first.push_back(all.size());
-        }
+        });
     }
 
     std::size_t Begin(std::size_t node) const { return first[node]; }
@@ -63,7 +61,10 @@ public:
 
     const Step& At(std::size_t at) const { return all[at]; }
 
+    const NodeRecord& Record(std::size_t node) const { return *records[node]; }
+
 private:
+    std::vector<const NodeRecord*> records; // by place
     std::vector<std::size_t> first; // node's steps are all[first[node]] to all[first[node + 1]]
     std::vector<Step> all;
 };
@@ -72,16 +73,15 @@ private:
 // stack. A link to a node still on the path closes a cycle.
 class CycleSearch {
 public:
-    explicit CycleSearch(const GraphIndex& index)
-        : index(index)
-        , successors(index)
-        , states(index.SortedRecords().size(), State::New) {}
+    explicit CycleSearch(const GraphStore& store)
+        : successors(store)
+        , states(store.NodeCount(), State::New) {}
 
     GraphCycle From(std::size_t start) {
         if (states[start] != State::New) {
             return {};
         }
-        path.push_back({start, successors.Begin(start), {}});
+        path.push_back({start, successors.Begin(start), nullptr});
         states[start] = State::OnPath;
         while (!path.empty()) {
             Frame& frame = path.back();
@@ -95,7 +95,7 @@ public:
                 return CycleEndingWith(step);
             }
             if (states[step.next] == State::New) {
-                path.push_back({step.next, successors.Begin(step.next), step.link});
+                path.push_back({step.next, successors.Begin(step.next), &step});
                 states[step.next] = State::OnPath;
             }
         }
@@ -108,7 +108,7 @@ private:
     struct Frame {
         std::size_t node;
         std::size_t nextStep;
-        Link linkIn;
+        const Step* stepIn;
     };
 
     GraphCycle CycleEndingWith(const Step& closing) const {
@@ -117,17 +117,18 @@ private:
             --first;
         }
         GraphCycle cycle;
+        cycle.nodes.reserve(path.size() - first);
+        cycle.links.reserve(path.size() - first);
         for (std::size_t at = first; at < path.size(); ++at) {
-            cycle.nodes.push_back(index.SortedRecords()[path[at].node]->Id());
+            cycle.nodes.push_back(successors.Record(path[at].node).Id());
             if (at > first) {
-                cycle.links.push_back(path[at].linkIn);
+                cycle.links.push_back(path[at].stepIn->Link());
             }
         }
-        cycle.links.push_back(closing.link);
+        cycle.links.push_back(closing.Link());
         return cycle;
     }
 
-    const GraphIndex& index;
     Successors successors;
     std::vector<State> states;
     std::vector<Frame> path;
@@ -144,10 +145,11 @@ bool HasTopologicalOrder(const Graph& graph) {
     }
 }
 
+// Each search starts at the node of the smallest id not yet reached.
 GraphCycle FindCycleIn(const GraphIndex& index) {
-    CycleSearch search(index);
-    for (std::size_t start = 0; start < index.SortedRecords().size(); ++start) {
-        GraphCycle cycle = search.From(start);
+    CycleSearch search(index.Store());
+    for (const NodeRecord* start : index.SortedRecords()) {
+        GraphCycle cycle = search.From(start->Place());
         if (!cycle.nodes.empty()) {
             return cycle;
         }

@@ -76,9 +76,8 @@ private:
             : index(graph)
             , prefix(std::move(prefix))
             , items(PlanBody(index, level))
-            , level(level) {
-            pinTexts.Reserve(index.Store().PinCount());
-        }
+            , level(level)
+            , pinTexts(index.Store().PinCount()) {}
 
         GraphIndex index;
         std::string prefix;
@@ -90,7 +89,7 @@ private:
         GUID ubernode;
         // Filled as the nodes' tables are written, for the links written after them.
         std::string names;
-        RecordMap<PinRecord, PinText> pinTexts;
+        std::vector<PinText> pinTexts; // by the pin's place
     };
 
     void Open(const Graph& graph, std::size_t level, const Body* outer, const GUID& ubernode) {
@@ -253,7 +252,7 @@ private:
             const std::size_t pinAt = body.names.size();
             StringSink names{body.names};
             PutQuotedBody(names, named.back().name);
-            body.pinTexts.Insert(pin, {nodeAt, nodeLength, pinAt, body.names.size() - pinAt});
+            body.pinTexts[pin->Place()] = {nodeAt, nodeLength, pinAt, body.names.size() - pinAt};
         }
         if (named.size() > 1) {
             std::sort(named.begin(), named.end(), [](const NamedPin& left, const NamedPin& right) {
@@ -332,10 +331,8 @@ private:
         });
         SortById(upstreams);
         const std::string_view names = body.names;
-        const PinText unknown;
-        auto textOf = [&body, &unknown](const PinRecord* pin) -> const PinText& {
-            const PinText* text = body.pinTexts.Find(pin);
-            return text != nullptr ? *text : unknown;
+        auto textOf = [&body](const PinRecord* pin) -> const PinText& {
+            return body.pinTexts[pin->Place()];
         };
         for (const PinRecord* upstream : upstreams) {
             const PinText& from = textOf(upstream);

@@ -57,10 +57,10 @@ using NodeRecord = GraphStore::NodeRecord;
 
 std::vector<Item> PlanBody(const GraphIndex& index, std::size_t level) {
     const std::vector<const NodeRecord*>& nodes = index.SortedRecords();
-    RecordMap<NodeRecord, std::size_t> places;
-    places.Reserve(nodes.size());
+    // A node's place in id order, by its place in the store.
+    std::vector<std::size_t> places(index.Store().NodeCount());
     for (std::size_t place = 0; place < nodes.size(); ++place) {
-        places.Insert(nodes[place], place);
+        places[nodes[place]->Place()] = place;
     }
 
     // Every filing of an existing node, dealt by the node's place (a counting sort): one walk over
@@ -76,11 +76,9 @@ std::vector<Item> PlanBody(const GraphIndex& index, std::size_t level) {
     for (const auto& [subgraph, list] : index.Store().Subgraphs()) {
         for (const auto* entry = list.first; entry != nullptr; entry = entry->Next()) {
             if (entry->Node() != nullptr) {
-                const std::size_t* place = places.Find(entry->Node());
-                if (place != nullptr) {
-                    filings.push_back({*place, subgraph});
-                    ++starts[*place + 1];
-                }
+                const std::size_t place = places[entry->Node()->Place()];
+                filings.push_back({place, subgraph});
+                ++starts[place + 1];
             }
         }
     }

@@ -132,6 +132,10 @@ public:
         /// True when the node has neither an input node nor an output node.
         bool IsUnconnected() const;
 
+        /// Its place among the store's nodes, below NodeCount(): a walk that keeps something per
+        /// node keeps it in an array by place instead of a table by id.
+        std::size_t Place() const { return place; }
+
         /// Whether TraverseChanged may leave the node as it is: its last execution was by a
         /// traversal of this graph, ended well, and nothing it depends on has changed since.
         bool IsUpToDate() const { return upToDate; }
@@ -210,6 +214,9 @@ public:
 
         /// The links leaving this pin, oldest first.
         const PinList& Downstream() const { return downstream; }
+
+        /// Its place among the store's pins, below PinCount().
+        std::size_t Place() const { return place; }
 
     private:
         friend class GraphStore;
