@@ -102,6 +102,9 @@ public:
         return {};
     }
 
+    /// The nodes of the last cycle found, in its order.
+    const std::vector<const NodeRecord*>& CycleRecords() const { return cycleRecords; }
+
 private:
     enum class State : std::uint8_t { New, OnPath, Finished };
 
@@ -111,7 +114,7 @@ private:
         const Step* stepIn;
     };
 
-    GraphCycle CycleEndingWith(const Step& closing) const {
+    GraphCycle CycleEndingWith(const Step& closing) {
         std::size_t first = path.size() - 1;
         while (path[first].node != closing.next) {
             --first;
@@ -120,7 +123,8 @@ private:
         cycle.nodes.reserve(path.size() - first);
         cycle.links.reserve(path.size() - first);
         for (std::size_t at = first; at < path.size(); ++at) {
-            cycle.nodes.push_back(successors.Record(path[at].node).Id());
+            cycleRecords.push_back(&successors.Record(path[at].node));
+            cycle.nodes.push_back(cycleRecords.back()->Id());
             if (at > first) {
                 cycle.links.push_back(path[at].stepIn->Link());
             }
@@ -132,6 +136,7 @@ private:
     Successors successors;
     std::vector<State> states;
     std::vector<Frame> path;
+    std::vector<const NodeRecord*> cycleRecords;
 };
 
 // The graph keeps its order, and an order waits for every link, so a graph that has one has no
@@ -145,12 +150,16 @@ bool HasTopologicalOrder(const Graph& graph) {
     }
 }
 
-// Each search starts at the node of the smallest id not yet reached.
-GraphCycle FindCycleIn(const GraphIndex& index) {
+// Each search starts at the node of the smallest id not yet reached. `records`, when given, gets
+// the cycle's node records.
+GraphCycle FindCycleIn(const GraphIndex& index, std::vector<const NodeRecord*>* records = nullptr) {
     CycleSearch search(index.Store());
     for (const NodeRecord* start : index.SortedRecords()) {
         GraphCycle cycle = search.From(start->Place());
         if (!cycle.nodes.empty()) {
+            if (records != nullptr) {
+                *records = search.CycleRecords();
+            }
             return cycle;
         }
     }
@@ -158,16 +167,22 @@ GraphCycle FindCycleIn(const GraphIndex& index) {
 }
 
 void CheckCycle(const Graph& graph, std::vector<GraphProblem>& problems) {
+    std::vector<const NodeRecord*> records;
     const GraphCycle cycle =
-        HasTopologicalOrder(graph) ? GraphCycle() : FindCycleIn(GraphIndex(graph));
+        HasTopologicalOrder(graph) ? GraphCycle() : FindCycleIn(GraphIndex(graph), &records);
     if (cycle.nodes.empty()) {
         return;
     }
+    // Every node of the cycle is a node of the graph, named as NodeName names it.
     std::string names;
-    for (const GUID& nodeId : cycle.nodes) {
-        names += NodeName(graph, nodeId) + " -> ";
+    for (const NodeRecord* record : records) {
+        names += '"';
+        names += record->Function()->GetName();
+        names += "\" -> ";
     }
-    names += NodeName(graph, cycle.nodes.front());
+    names += '"';
+    names += records.front()->Function()->GetName();
+    names += '"';
     problems.push_back({GraphProblemKind::Cycle, cycle.nodes,
                         "Links form the cycle " + names +
                             ": every traversal of this graph fails with \"Topo sort did not "
@@ -191,24 +206,43 @@ void SortByLinkTable(std::vector<LinkAt>& links) {
     });
 }
 
-// One walk over the pins in memory order finds the faulty links, which are few; only those are
-// sorted into the link table's order.
-void CheckLinks(const Graph& graph, std::vector<GraphProblem>& problems) {
+// What one walk over the nodes in memory order, and over each node's pins, finds: the faulty
+// links and the nodes without links, which are few; only those are sorted, the links into the
+// link table's order and the nodes by id. The nodes' pins are all the pins.
+struct Faults {
     std::vector<LinkAt> wrongSide;
     std::vector<LinkAt> typesDiffer;
-    GraphStore::Of(graph).ForEachPin([&](const PinRecord& upstream) {
-        const PinList& downstream = upstream.Downstream();
-        for (std::size_t at = 0; at < downstream.size(); ++at) {
-            if (!upstream.IsOutput() || downstream[at]->IsOutput()) {
-                wrongSide.push_back({&upstream, at});
-            } else if (upstream.Object().GetDataType() != downstream[at]->Object().GetDataType()) {
-                typesDiffer.push_back({&upstream, at});
+    std::vector<const NodeRecord*> unconnected;
+};
+
+Faults FindFaults(const GraphStore& store) {
+    Faults faults;
+    store.ForEachNode([&faults](const NodeRecord& node) {
+        if (node.IsUnconnected()) {
+            faults.unconnected.push_back(&node);
+        }
+        for (const bool output : {false, true}) {
+            for (const PinRecord* upstream : node.Pins(output)) {
+                const PinList& downstream = upstream->Downstream();
+                for (std::size_t at = 0; at < downstream.size(); ++at) {
+                    if (!upstream->IsOutput() || downstream[at]->IsOutput()) {
+                        faults.wrongSide.push_back({upstream, at});
+                    } else if (upstream->Object().GetDataType() !=
+                               downstream[at]->Object().GetDataType()) {
+                        faults.typesDiffer.push_back({upstream, at});
+                    }
+                }
             }
         }
     });
-    SortByLinkTable(wrongSide);
-    SortByLinkTable(typesDiffer);
-    for (const LinkAt& link : wrongSide) {
+    SortByLinkTable(faults.wrongSide);
+    SortByLinkTable(faults.typesDiffer);
+    SortById(faults.unconnected);
+    return faults;
+}
+
+void CheckLinks(const Graph& graph, const Faults& faults, std::vector<GraphProblem>& problems) {
+    for (const LinkAt& link : faults.wrongSide) {
         const GUID upstream = link.upstream->Id();
         const GUID downstream = link.Downstream().Id();
         const char* fault =
@@ -220,7 +254,7 @@ void CheckLinks(const Graph& graph, std::vector<GraphProblem>& problems) {
                                 "; links run from an output pin to an input pin, and a traversal "
                                 "of this graph fails or runs its nodes out of order"});
     }
-    for (const LinkAt& link : typesDiffer) {
+    for (const LinkAt& link : faults.typesDiffer) {
         const GUID upstream = link.upstream->Id();
         const GUID downstream = link.Downstream().Id();
         const std::type_info& from = link.upstream->Object().GetDataType();
@@ -236,15 +270,9 @@ void CheckLinks(const Graph& graph, std::vector<GraphProblem>& problems) {
     }
 }
 
-void CheckUnconnectedNodes(const Graph& graph, std::vector<GraphProblem>& problems) {
-    std::vector<const NodeRecord*> unconnected;
-    GraphStore::Of(graph).ForEachNode([&](const NodeRecord& node) {
-        if (node.IsUnconnected()) {
-            unconnected.push_back(&node);
-        }
-    });
-    SortById(unconnected);
-    for (const NodeRecord* node : unconnected) {
+void CheckUnconnectedNodes(const Graph& graph, const Faults& faults,
+                           std::vector<GraphProblem>& problems) {
+    for (const NodeRecord* node : faults.unconnected) {
         problems.push_back(
             {GraphProblemKind::NodeNeverRuns,
              {node->Id()},
@@ -255,6 +283,9 @@ void CheckUnconnectedNodes(const Graph& graph, std::vector<GraphProblem>& proble
 // An entry names no node exactly when it holds no node record; such entries are few, so only
 // they are sorted.
 void CheckSubgraphEntries(const Graph& graph, std::vector<GraphProblem>& problems) {
+    if (!GraphStore::Of(graph).HasEntriesOfAbsentNodes()) {
+        return;
+    }
     IdentifierList strays;
     for (const auto& [subgraph, list] : GraphStore::Of(graph).Subgraphs()) {
         strays.clear();
@@ -285,8 +316,9 @@ GraphCycle FindCycle(const Graph& graph) {
 std::vector<GraphProblem> CheckGraph(const Graph& graph) {
     std::vector<GraphProblem> problems;
     CheckCycle(graph, problems);
-    CheckLinks(graph, problems);
-    CheckUnconnectedNodes(graph, problems);
+    const Faults faults = FindFaults(GraphStore::Of(graph));
+    CheckLinks(graph, faults, problems);
+    CheckUnconnectedNodes(graph, faults, problems);
     CheckSubgraphEntries(graph, problems);
     return problems;
 }

@@ -347,6 +347,9 @@ public:
         return subgraphEntriesOfAbsentNodes.count(nodeId) != 0;
     }
 
+    /// Whether some subgraph lists an id that no node has.
+    bool HasEntriesOfAbsentNodes() const { return !subgraphEntriesOfAbsentNodes.empty(); }
+
     /// Removes the entries filed under an id that no node has; false when there were none.
     bool DestroyEntriesOfAbsentNode(const GUID& nodeId);
     /// Destroys every node; the default execution subgraph stays. Host destructors run once the
