@@ -150,8 +150,11 @@ private:
     // An ubernode whose inner graph is not being drawn already gets a cluster holding its table
     // and the inner graph, which the walk draws next.
     void WriteNode(Body& body, const Item& item) {
+        // The traversal's own finding spares the cast, which reads the host's object.
         const auto* ubernode =
-            dynamic_cast<const UbernodeNodeFunction*>(item.node->Function().get());
+            item.node->IsKnownPlain()
+                ? nullptr
+                : dynamic_cast<const UbernodeNodeFunction*>(item.node->Function().get());
         const Graph* inner = ubernode ? ubernode->GetGraph() : nullptr;
         if (inner == nullptr || openGraphs.count(inner) != 0) {
             WriteNodeTable(body, *item.node, item.otherSubgraphs, item.level);

@@ -132,6 +132,10 @@ public:
         /// True when the node has neither an input node nor an output node.
         bool IsUnconnected() const;
 
+        /// True once a traversal has found that its function is no ubernode (a node keeps its
+        /// function); false when that is not known yet.
+        bool IsKnownPlain() const { return functionKind == FunctionKind::Plain; }
+
         /// Its place among the store's nodes, below NodeCount(): a walk that keeps something per
         /// node keeps it in an array by place instead of a table by id.
         std::size_t Place() const { return place; }
