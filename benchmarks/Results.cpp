@@ -344,7 +344,8 @@ void PrintFixedCost(std::ostream& out, int& met, int& missed) {
 }
 
 // Each diagnostic per node on chains and rings of growing size, against its figure on the first
-// size and against a Traverse of the chain of the same size (a ring cannot run).
+// size (the target) and on the size before (shown only: from the first size to the next, a graph
+// outgrows the caches), and against a Traverse of the chain of the same size (a ring cannot run).
 void PrintDiagnosticsSizes(std::ostream& out, int& met, int& missed) {
     if (diagnosticsSizes.empty()) {
         return;
@@ -354,40 +355,54 @@ void PrintDiagnosticsSizes(std::ostream& out, int& met, int& missed) {
            "its"
            " last node feeding its first,\nheld to the Traverse of the chain of its size; growth is"
            " the figure per node against the one on "
-        << firstChain.name << " or " << firstRing.name << ")\n";
+        << firstChain.name << " or " << firstRing.name
+        << ",\nx prev against the one on the size before)\n";
     auto line = [&out](const std::string& graph, const std::string& nodes, const std::string& what,
                        const std::string& perNode, const std::string& growth,
-                       const std::string& growthVerdict, const std::string& ofTraverse,
-                       const std::string& verdict) {
+                       const std::string& growthVerdict, const std::string& previous,
+                       const std::string& ofTraverse, const std::string& verdict) {
         char text[256];
-        std::snprintf(text, sizeof text, "  %-12s %9s  %-14s %10s  %8s %-4s  %8s %-4s\n",
+        std::snprintf(text, sizeof text, "  %-12s %9s  %-14s %10s  %8s %-4s  %7s  %8s %-4s\n",
                       graph.c_str(), nodes.c_str(), what.c_str(), perNode.c_str(), growth.c_str(),
-                      growthVerdict.c_str(), ofTraverse.c_str(), verdict.c_str());
+                      growthVerdict.c_str(), previous.c_str(), ofTraverse.c_str(), verdict.c_str());
         out << text;
     };
-    line("graph", "nodes", "measure", "ns/node", "growth", "<=2x", "of Trav", "<=10x");
-    for (const auto& [chain, ring] : diagnosticsSizes) {
+    line("graph", "nodes", "measure", "ns/node", "growth", "<=2x", "x prev", "of Trav", "<=10x");
+    const std::pair<GraphInfo, GraphInfo>* before = nullptr;
+    for (const auto& sizes : diagnosticsSizes) {
+        const auto& [chain, ring] = sizes;
         const auto traverse = Median(chain.name, systems::ours, measures::traverse);
-        const auto firstTraverse = Median(firstChain.name, systems::ours, measures::traverse);
+        const auto previousTraverse =
+            before ? Median(before->first.name, systems::ours, measures::traverse) : std::nullopt;
         line(chain.name, std::to_string(chain.nodes), measures::traverse, Format(traverse),
-             Format(Ratio(traverse, firstTraverse), "%.2fx"), "", "1.00x", "");
-        for (const auto* graph : {&chain, &ring}) {
-            const GraphInfo& first = graph == &chain ? firstChain : firstRing;
+             Format(Ratio(traverse, Median(firstChain.name, systems::ours, measures::traverse)),
+                    "%.2fx"),
+             "", Format(Ratio(traverse, previousTraverse), "%.2fx"), "1.00x", "");
+        for (const bool isRing : {false, true}) {
+            const GraphInfo& graph = isRing ? ring : chain;
+            const GraphInfo& first = isRing ? firstRing : firstChain;
+            const GraphInfo* earlier = before == nullptr ? nullptr
+                                       : isRing          ? &before->second
+                                                         : &before->first;
             for (const char* what :
                  {measures::findCycle, measures::checkGraph, measures::writeGraphviz}) {
-                const auto perNode = Median(graph->name, systems::ours, what);
-                const bool isFirst = graph->name == first.name;
+                const auto perNode = Median(graph.name, systems::ours, what);
+                const bool isFirst = graph.name == first.name;
                 const Target growth{"",
                                     isFirst
                                         ? std::nullopt
                                         : Ratio(perNode, Median(first.name, systems::ours, what)),
                                     diagnosticsGrowth};
                 const Target ofTraverse{"", Ratio(perNode, traverse), diagnosticsOfTraverse};
-                line(graph->name, std::to_string(graph->nodes), what, Format(perNode),
+                const auto previousFigure =
+                    earlier ? Median(earlier->name, systems::ours, what) : std::nullopt;
+                line(graph.name, std::to_string(graph.nodes), what, Format(perNode),
                      Format(growth.ratio, "%.2fx"), Verdict(growth, met, missed),
+                     Format(Ratio(perNode, previousFigure), "%.2fx"),
                      Format(ofTraverse.ratio, "%.2fx"), Verdict(ofTraverse, met, missed));
             }
         }
+        before = &sizes;
     }
 }
 
