@@ -8,6 +8,7 @@
 #include "Stopwatch.h"
 #include "Systems.h"
 
+#include <datagraph/EditHistory.h>
 #include <datagraph/Graph.h>
 
 #include <benchmark/benchmark.h>
@@ -316,6 +317,29 @@ void RegisterBuildAndRun(const Workload& workload,
             benchmark::DoNotOptimize(counter.edits);
         };
     });
+    // A host that reads a whole graph from a file makes it one step: the targeted row. An
+    // interactive host makes each call a step of its own; the steps go with the history, untimed.
+    RegisterMeasurement(workload, systems::ours, measures::buildHistory, [w, functions] {
+        return [w, functions](Stopwatch& watch) {
+            datagraph::Graph graph(subgraph);
+            datagraph::EditHistory history(graph);
+            watch.Start();
+            {
+                const datagraph::EditHistory::Transaction step(history);
+                Build(graph, *w, *functions);
+            }
+            watch.Stop();
+        };
+    });
+    RegisterMeasurement(workload, systems::ours, measures::buildHistorySteps, [w, functions] {
+        return [w, functions](Stopwatch& watch) {
+            datagraph::Graph graph(subgraph);
+            datagraph::EditHistory history(graph);
+            watch.Start();
+            Build(graph, *w, *functions);
+            watch.Stop();
+        };
+    });
     RegisterSchemaCalls(workload, functions);
     // The structure unchanged since the last run, as on every value a host edits.
     RegisterMeasurement(workload, systems::ours, measures::traverse, [w, functions] {
@@ -413,6 +437,153 @@ void RegisterTeardown(const Workload& workload, const std::shared_ptr<const Func
     });
 }
 
+// The nodes the deletion measurements take out: the first of the seeded shuffle, so spread over
+// the graph, most of their links to nodes that stay.
+constexpr std::size_t deletedNodes = 1000;
+
+std::vector<std::uint32_t> DeletedNodes(const Workload& workload) {
+    const std::size_t count = std::min(deletedNodes, workload.destroyOrder.size());
+    return {workload.destroyOrder.begin(),
+            workload.destroyOrder.begin() + static_cast<std::ptrdiff_t>(count)};
+}
+
+// The host's "delete these nodes": one step.
+void DeleteInOneStep(datagraph::Graph& graph, datagraph::EditHistory& history,
+                     const Workload& workload, const std::vector<std::uint32_t>& nodes) {
+    const datagraph::EditHistory::Transaction step(history);
+    for (std::uint32_t node : nodes) {
+        graph.DestroyNode(workload.ids.nodes[node]);
+    }
+}
+
+// Puts back nodes destroyed without a history: the same functions, linked as the shape says.
+void Recreate(datagraph::Graph& graph, const Workload& workload, const Functions& functions,
+              const std::vector<std::uint32_t>& nodes) {
+    const Shape& shape = workload.shape;
+    for (std::uint32_t node : nodes) {
+        graph.CreateNode(functions[node], datagraph::GetNullGUID());
+    }
+    auto link = [&](std::size_t from, std::size_t to) {
+        const auto& feeding = shape.upstream[to];
+        for (std::size_t input = 0; input < feeding.size(); ++input) {
+            if (feeding[input] == from) {
+                graph.LinkPins(workload.ids.outputPins[from], workload.ids.inputPins[to][input]);
+            }
+        }
+    };
+    for (std::uint32_t node : nodes) {
+        for (std::uint32_t from : shape.upstream[node]) {
+            link(from, node);
+        }
+        for (std::uint32_t to : shape.downstream[node]) {
+            link(node, to);
+        }
+    }
+}
+
+struct HistoryFixture {
+    std::unique_ptr<datagraph::Graph> graph;
+    std::unique_ptr<datagraph::EditHistory> history;
+};
+
+// The deletion of 1,000 nodes as one step, its undo and its redo, per node deleted. Each
+// iteration leaves the graph as it found it (every step undone, the history emptied untimed),
+// so the iterations are alike; the graph is built afresh for each repetition. Delete1000NoHistory
+// is the same deletion from a graph without a history, the nodes made and linked again untimed.
+// Graphs too small for the deletion have none of these rows.
+void RegisterDeletion(const Workload& workload, const std::shared_ptr<const Functions>& functions) {
+    if (workload.shape.nodeCount < 2 * deletedNodes) {
+        return;
+    }
+    const Workload* w = &workload;
+    const auto nodes = std::make_shared<const std::vector<std::uint32_t>>(DeletedNodes(workload));
+    enum class Timed { Delete, Undo, Redo };
+    const std::pair<const char*, Timed> timed[] = {{measures::delete1000, Timed::Delete},
+                                                   {measures::undoDelete, Timed::Undo},
+                                                   {measures::redoDelete, Timed::Redo}};
+    for (const auto& [what, part] : timed) {
+        RegisterMeasurement(
+            workload, systems::ours, what,
+            [w, functions, nodes, part = part] {
+                auto fixture = std::make_shared<HistoryFixture>();
+                fixture->graph = BuildAndRun(*w, *functions);
+                fixture->history = std::make_unique<datagraph::EditHistory>(*fixture->graph);
+                return [w, nodes, fixture, part](Stopwatch& watch) {
+                    datagraph::Graph& graph = *fixture->graph;
+                    datagraph::EditHistory& history = *fixture->history;
+                    auto timeIf = [&watch](bool timeIt, auto&& what) {
+                        if (timeIt) {
+                            watch.Start();
+                        }
+                        what();
+                        if (timeIt) {
+                            watch.Stop();
+                        }
+                    };
+                    timeIf(part == Timed::Delete,
+                           [&] { DeleteInOneStep(graph, history, *w, *nodes); });
+                    timeIf(part == Timed::Undo, [&] { history.Undo(); });
+                    if (part == Timed::Redo) {
+                        timeIf(true, [&] { history.Redo(); });
+                        history.Undo();
+                    }
+                    history.Clear();
+                };
+            },
+            nodes->size());
+    }
+    RegisterMeasurement(
+        workload, systems::ours, measures::delete1000NoHistory,
+        [w, functions, nodes] {
+            const std::shared_ptr<datagraph::Graph> graph = BuildAndRun(*w, *functions);
+            return [w, functions, nodes, graph](Stopwatch& watch) {
+                watch.Start();
+                for (std::uint32_t node : *nodes) {
+                    graph->DestroyNode(w->ids.nodes[node]);
+                }
+                watch.Stop();
+                Recreate(*graph, *w, *functions, *nodes);
+            };
+        },
+        nodes->size());
+}
+
+void CheckHistory(const Workload& workload, const Functions& functions) {
+    datagraph::Graph graph(subgraph);
+    datagraph::EditHistory history(graph);
+    {
+        const datagraph::EditHistory::Transaction step(history);
+        Build(graph, workload, functions);
+    }
+    Require(history.UndoCount() == 1, workload, systems::ours,
+            "a build in one transaction is not one step");
+    graph.Traverse();
+    CheckValues(graph, workload, "a build with a history");
+    const std::vector<std::uint32_t> nodes = DeletedNodes(workload);
+    DeleteInOneStep(graph, history, workload, nodes);
+    Require(graph.GetNodes().size() == workload.shape.nodeCount - nodes.size(), workload,
+            systems::ours, "the deletion left nodes behind");
+    history.Undo();
+    Require(graph.GetNodes().size() == workload.shape.nodeCount, workload, systems::ours,
+            "the undo of a deletion did not bring every node back");
+    graph.Traverse();
+    CheckValues(graph, workload, "undoing a deletion");
+    history.Redo();
+    history.Undo();
+    history.Undo();
+    Require(graph.GetNodes().empty(), workload, systems::ours, "the undo of a build left nodes");
+    history.Redo();
+    graph.Traverse();
+    CheckValues(graph, workload, "redoing a build");
+    datagraph::Graph copy(graph);
+    for (std::uint32_t node : nodes) {
+        copy.DestroyNode(workload.ids.nodes[node]);
+    }
+    Recreate(copy, workload, functions, nodes);
+    copy.Traverse();
+    CheckValues(copy, workload, "deleting and recreating nodes");
+}
+
 } // namespace
 
 std::shared_ptr<const SumFunctions> MakeSumFunctions(const Workload& workload) {
@@ -484,6 +655,7 @@ void CheckLibrary(const Workload& workload) {
     graph->Clear();
     Require(graph->GetNodes().empty() && graph->GetAllPins().empty(), workload, systems::ours,
             "Clear left something behind");
+    CheckHistory(workload, *functions);
     RecordMemory(workload);
 }
 
@@ -491,6 +663,7 @@ void RegisterLibrary(const Workload& workload) {
     const auto functions = MakeFunctions(workload);
     RegisterBuildAndRun(workload, functions);
     RegisterTeardown(workload, functions);
+    RegisterDeletion(workload, functions);
     RegisterHostCosts(workload, functions);
 }
 

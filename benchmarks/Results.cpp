@@ -104,6 +104,11 @@ public:
         Row(measures::buildObserved, "ns/node",
             {"<= 1.2x our build", Ratio(Get(systems::ours, measures::buildObserved), ourBuild),
              1.2});
+        Row(measures::buildHistory, "ns/node",
+            {"<= 1.3x our build", Ratio(Get(systems::ours, measures::buildHistory), ourBuild),
+             1.3});
+        ReportRow(measures::buildHistorySteps, "ns/node", "report (/ our build)",
+                  Ratio(Get(systems::ours, measures::buildHistorySteps), ourBuild));
         Row(measures::traverse, "ns/node",
             {"<= 2x baseline", OursOverBaseline(measures::traverse), 2});
         HelpersRow();
@@ -114,6 +119,7 @@ public:
         for (const char* what : {measures::clear, measures::destructor, measures::destroyEach}) {
             Row(what, "ns/node", {"<= 1x our build", Ratio(Get(systems::ours, what), ourBuild), 1});
         }
+        DeletionRows();
         MemoryRows();
         HostCostRows();
         ChangedRows();
@@ -201,6 +207,28 @@ private:
              Format(scaled(Get(systems::baseline, measures::order)), "%.2f"),
              Format(OursOverBaseline(measures::order), "%.2fx"), "-", Format(bgl, "%.2f"),
              target.text, Format(target.ratio, "%.2fx"), Verdict(target));
+    }
+
+    // Per node deleted, each against the deletion with a history; only on graphs large enough
+    // for it.
+    void DeletionRows() {
+        const auto deletion = Get(systems::ours, measures::delete1000);
+        if (!deletion) {
+            return;
+        }
+        for (const char* what : {measures::delete1000, measures::undoDelete, measures::redoDelete,
+                                 measures::delete1000NoHistory}) {
+            const bool isDeletion = what == measures::delete1000;
+            ReportRow(what, "ns/del", isDeletion ? "report" : "report (/ Delete1000)",
+                      isDeletion ? std::nullopt : Ratio(Get(systems::ours, what), deletion));
+        }
+    }
+
+    // Ours only, with a ratio shown that counts towards no target.
+    void ReportRow(const char* what, const char* unit, const char* text,
+                   std::optional<double> ratio) {
+        Line(what, unit, Format(Get(systems::ours, what)), "-", "-", "-", "-", text,
+             Format(ratio, "%.2fx"), "-");
     }
 
     // Normalised to the layered shape's 3 pins and 2 links per node: bytes per node, pin and
@@ -455,7 +483,11 @@ void PrintTable(std::ostream& out) {
            " node functions, made by the host, and what the library's calls into them allocate:\n"
            "the schemas they hand over, the values their executions return), MemoryLibrary"
            " everything else (records, indexes,\nNode and Pin objects, caches, link and subgraph"
-           " tables, the input maps a run hands to the functions).\n";
+           " tables, the input maps a run hands to the functions).\n"
+           "BuildHistory is our Build with an edit history attached, in one transaction;"
+           " BuildHistorySteps the same with each call a step.\nDelete1000 destroys 1,000 nodes"
+           " in one step with a history attached; UndoDelete, RedoDelete and Delete1000NoHist"
+           " (without a history)\nare per node deleted too, against Delete1000.\n";
     int met = 0;
     int missed = 0;
     for (const GraphInfo& graph : graphs) {

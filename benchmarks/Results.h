@@ -25,6 +25,11 @@ namespace measures {
 inline const char* const build = "Build";
 // The same build with an edit observer attached that counts what it hears.
 inline const char* const buildObserved = "BuildObserved";
+// The same build with an edit history attached: inside one transaction, so one step, as a host
+// reading a graph from a file makes it; and with each call a step of its own, as an interactive
+// host's edits are.
+inline const char* const buildHistory = "BuildHistory";
+inline const char* const buildHistorySteps = "BuildHistorySteps";
 inline const char* const schemaCalls = "SchemaCalls";
 inline const char* const traverse = "Traverse";
 inline const char* const traverseAfterEdit = "TraverseAfterEdit";
@@ -33,6 +38,12 @@ inline const char* const copy = "Copy";
 inline const char* const clear = "Clear";
 inline const char* const destructor = "Destructor";
 inline const char* const destroyEach = "DestroyEachNode";
+// 1,000 nodes of the graph deleted in one step with a history attached, that step undone and
+// redone, and the same deletion without a history: per node deleted.
+inline const char* const delete1000 = "Delete1000";
+inline const char* const undoDelete = "UndoDelete";
+inline const char* const redoDelete = "RedoDelete";
+inline const char* const delete1000NoHistory = "Delete1000NoHist";
 inline const char* const memory = "Memory";
 // The peak of Memory split by who allocated each block held at that moment.
 inline const char* const memoryLibrary = "MemoryLibrary";
@@ -69,8 +80,8 @@ void RecordFixedCostGraph(const Shape& shape);
 /// others are held to.
 void RecordDiagnosticsSizes(const Shape& chain, const Shape& ring);
 
-/// Nanoseconds per node for a time, bytes per node for memory; for the measures of TraverseChanged,
-/// nanoseconds per call and nodes executed per call.
+/// Nanoseconds per node for a time (per node deleted for the deletion's), bytes per node for
+/// memory; for the measures of TraverseChanged, nanoseconds per call and nodes executed per call.
 void RecordFigure(const std::string& graph, const std::string& system, const std::string& what,
                   double perNode);
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace bench {
 
@@ -13,8 +14,11 @@ namespace {
 
 double budget = 1000000;
 
-benchmark::IterationCount IterationsFor(const Shape& shape) {
-    const double elements = static_cast<double>(shape.nodeCount + shape.edges.size());
+// Iterations for about the budget, each handling `units` nodes with their share of the edges.
+benchmark::IterationCount IterationsFor(const Shape& shape, std::size_t units) {
+    const double elementsPerNode = static_cast<double>(shape.nodeCount + shape.edges.size()) /
+                                   static_cast<double>(std::max<std::size_t>(shape.nodeCount, 1));
+    const double elements = static_cast<double>(units) * elementsPerNode;
     return static_cast<benchmark::IterationCount>(
         std::clamp(std::round(budget / std::max(elements, 1.0)), 1.0, 1000.0));
 }
@@ -27,9 +31,15 @@ void SetElementBudget(double elementBudget) {
 
 void RegisterMeasurement(const Workload& workload, const std::string& system,
                          const std::string& measure, std::function<Run()> prepare) {
+    RegisterMeasurement(workload, system, measure, std::move(prepare), workload.shape.nodeCount);
+}
+
+void RegisterMeasurement(const Workload& workload, const std::string& system,
+                         const std::string& measure, std::function<Run()> prepare,
+                         std::size_t units) {
     const Shape& shape = workload.shape;
     const std::string name = shape.name + "/" + system + "/" + measure;
-    auto body = [&shape, system, measure, prepare](benchmark::State& state) {
+    auto body = [&shape, system, measure, prepare, units](benchmark::State& state) {
         const Run run = prepare();
         double total = 0;
         for (auto _ : state) {
@@ -39,16 +49,20 @@ void RegisterMeasurement(const Workload& workload, const std::string& system,
             total += watch.Seconds();
         }
         const double iterations = static_cast<double>(state.iterations());
-        const double perNode = total * 1e9 / iterations / static_cast<double>(shape.nodeCount);
-        const double perElement =
-            total * 1e9 / iterations / static_cast<double>(shape.nodeCount + shape.edges.size());
-        state.counters["ns/node"] = perNode;
-        state.counters["ns/(n+e)"] = perElement;
-        RecordFigure(shape.name, system, measure, perNode);
+        const double perUnit =
+            total * 1e9 / iterations / static_cast<double>(std::max<std::size_t>(units, 1));
+        if (units == shape.nodeCount) {
+            state.counters["ns/node"] = perUnit;
+            state.counters["ns/(n+e)"] = total * 1e9 / iterations /
+                                         static_cast<double>(shape.nodeCount + shape.edges.size());
+        } else {
+            state.counters["ns/unit"] = perUnit;
+        }
+        RecordFigure(shape.name, system, measure, perUnit);
     };
     benchmark::RegisterBenchmark(name.c_str(), body)
         ->UseManualTime()
-        ->Iterations(IterationsFor(shape))
+        ->Iterations(IterationsFor(shape, units))
         ->Unit(benchmark::kMillisecond);
 }
 

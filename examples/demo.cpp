@@ -1,7 +1,8 @@
 // A host program: a monthly budget kept as a graph. It runs the budget and its yearly outlook,
 // prints every cell with its value and what happened to each node and why, changes the rent,
-// recomputes only what the change reaches and prints which nodes that ran, lists what CheckGraph
-// finds, and draws the graph with Graphviz.
+// recomputes only what the change reaches and prints which nodes that ran, deletes a cell and
+// takes the deletion back with an EditHistory, lists what CheckGraph finds, and draws the graph
+// with Graphviz.
 //
 // Usage: kesdatagraph_demo [directory]   (writes budget.dot there, and budget.svg if `dot` is
 // installed; the current directory by default)
@@ -146,14 +147,18 @@ void RunChanged(budget::Workbook& workbook, const GUID& subgraph) {
 
 using CellTexts = std::map<std::string, std::string>;
 
-// Prints every cell, or with `before` only the cells whose text changed since then; returns the
-// texts for the next comparison.
-CellTexts PrintCells(const budget::Workbook& workbook, const CellTexts* before = nullptr) {
+// Prints every cell under `heading`, or with `before` only the cells whose text changed since
+// then and those that are gone; returns the texts for the next comparison.
+CellTexts PrintCells(const budget::Workbook& workbook, const std::string& heading,
+                     const CellTexts* before = nullptr) {
     const Graph& graph = workbook.GetGraph();
-    std::cout << (before ? "  What changed since the first run:\n" : "  The workbook now reads:\n");
+    std::cout << "  " << heading << ":\n";
     CellTexts texts;
     int unchanged = 0;
     for (const GUID& nodeId : workbook.NodesInReadingOrder()) {
+        if (!graph.HasNode(nodeId)) {
+            continue;
+        }
         for (const GUID& pinId : graph.GetOutputPins(nodeId)) {
             std::string name = NodeName(graph, nodeId);
             if (graph.GetOutputPins(nodeId).size() > 1) {
@@ -174,9 +179,44 @@ CellTexts PrintCells(const budget::Workbook& workbook, const CellTexts* before =
         }
     }
     if (before) {
+        for (const auto& [name, text] : *before) {
+            if (texts.count(name) == 0) {
+                std::cout << "    " << std::left << std::setw(22) << name << " (gone)   (was "
+                          << text << ")\n";
+            }
+        }
         std::cout << "    (" << unchanged << " other cells unchanged)\n";
     }
     return texts;
+}
+
+// Deletes a cell as a person would by mistake, then takes the deletion back with an EditHistory:
+// the very node comes back, with its value and links, and the workbook reads as before.
+void UndoDeletion(budget::Workbook& workbook, const CellTexts& before) {
+    Graph& graph = workbook.GetGraph();
+    std::cout << "\nThird: the groceries cell is deleted by mistake, and Undo brings it back.\n"
+                 "An EditHistory attached to the graph records every edit the host makes.\n";
+    datagraph::EditHistory history(graph);
+    const GUID pin = workbook.CellPin("groceries");
+    const GUID cell = graph.GetOwningNode(pin);
+    const datagraph::INodeFunction* function = &graph.GetConstNode(cell).GetNodeFunction();
+    const std::size_t links = graph.GetPinToPinEdges().count(pin);
+
+    graph.DestroyNode(cell);
+    std::cout << "  DestroyNode(groceries) took the cell and its " << links << " link"
+              << (links == 1 ? "" : "s") << " out of the graph.\n";
+    PrintCells(workbook, "What the deletion changed", &before);
+
+    history.Undo();
+    const bool same = graph.HasNode(cell) &&
+                      &graph.GetConstNode(cell).GetNodeFunction() == function &&
+                      graph.GetPinToPinEdges().count(pin) == links;
+    std::cout << "  Undo() put back the same node, its value and its link"
+              << (links == 1 ? "" : "s") << (same ? "" : " (NOT as it was)") << ".\n";
+    RunChanged(workbook, workbook.MonthlySubgraph());
+    const CellTexts after = PrintCells(workbook, "What changed since before the deletion", &before);
+    std::cout << "  The budget reads " << (after == before ? "exactly" : "NOT")
+              << " as before the deletion.\n";
 }
 
 void PrintProblems(const Graph& graph) {
@@ -229,12 +269,12 @@ int main(int argc, char** argv) {
     std::cout
         << "kesdatagraph demo: a monthly budget kept as a dataflow graph. It runs the graph,\n"
            "changes one input and recomputes, shows why each node ran, was skipped or\n"
-           "failed, and draws the graph.\n\n";
+           "failed, takes back a deletion with Undo, and draws the graph.\n\n";
     budget::Workbook workbook;
     std::cout << "First run: every cell holds what the person typed in.\n";
     Run(workbook, workbook.MonthlySubgraph());
     Run(workbook, workbook.YearlySubgraph());
-    const CellTexts first = PrintCells(workbook);
+    const CellTexts first = PrintCells(workbook, "The workbook now reads");
 
     std::cout
         << "\nSecond run: the rent goes up to 1,600.00. The host puts the new amount on the\n"
@@ -243,7 +283,9 @@ int main(int argc, char** argv) {
     datagraph::PutValueOnPin(workbook.GetGraph(), workbook.CellPin("rent"), budget::Cents(160000));
     RunChanged(workbook, workbook.MonthlySubgraph());
     RunChanged(workbook, workbook.YearlySubgraph());
-    PrintCells(workbook, &first);
+    const CellTexts second = PrintCells(workbook, "What changed since the first run", &first);
+
+    UndoDeletion(workbook, second);
 
     PrintProblems(workbook.GetGraph());
     return DrawPicture(workbook, directory);

@@ -106,6 +106,49 @@ TEST_F(EditHistoryTest, ATransactionIsOneStepAndANewEditClearsTheRedoList) {
     EXPECT_EQ(GraphSnapshot(graph), before); // a history going away changes nothing
 }
 
+// Long enough for a step to span several of the blocks it keeps its edits in; each edit
+// depends on the ones before it, so any other order of undoing or redoing them breaks.
+TEST_F(EditHistoryTest, ALongTransactionIsUndoneLastFirstAndRedoneFirstToLast) {
+    const GraphSnapshot before(graph);
+    std::vector<IntNode> chain;
+    chain.reserve(400);
+    EditHistory history(graph);
+    {
+        EditHistory::Transaction build(history);
+        GUID upstream = b.out;
+        for (int k = 0; k < 400; ++k) {
+            chain.push_back(Increment());
+            graph.CreateNode(chain.back().function, GetNullGUID());
+            graph.LinkPins(upstream, chain.back().in);
+            graph.PutDataOnPin(chain.back().in, Int(k));
+            upstream = chain.back().out;
+        }
+    }
+    const GraphSnapshot built(graph);
+    const Node* middle = graph.GetNodes().at(chain[200].Id()).get();
+    {
+        EditHistory::Transaction remove(history);
+        for (const IntNode& node : chain) {
+            graph.DestroyNode(node.Id());
+        }
+    }
+    EXPECT_EQ(GraphSnapshot(graph), before);
+    ASSERT_EQ(history.UndoCount(), 2u);
+
+    history.Undo();
+    EXPECT_EQ(GraphSnapshot(graph), built);
+    EXPECT_EQ(graph.GetNodes().at(chain[200].Id()).get(), middle);
+    history.Undo();
+    EXPECT_EQ(GraphSnapshot(graph), before);
+    history.Redo();
+    EXPECT_EQ(GraphSnapshot(graph), built);
+    history.Redo();
+    EXPECT_EQ(GraphSnapshot(graph), before);
+    history.Undo();
+    graph.Traverse();
+    EXPECT_EQ(IntOf(graph.GetDataFromPin(chain.back().out)), 3 + 400);
+}
+
 TEST_F(EditHistoryTest, RefusedAndEmptyRequestsRecordNothing) {
     EditHistory history(graph);
     EXPECT_THROW(graph.LinkPins(a.out, sink.in), GraphException); // sink.in has its link

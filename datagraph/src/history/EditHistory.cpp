@@ -116,17 +116,33 @@ EditHistory::Impl* EditHistory::Impl::ForWrite(const GraphStore& store) noexcept
 
 // Recording.
 
-void EditHistory::Impl::Reserve() {
-    if (pending.size() == pending.capacity()) {
-        pending.reserve(pending.empty() ? 1 : 2 * pending.size());
+void EditHistory::Impl::Step::Reserve() {
+    if (more.empty() && first.size() < blockSize) {
+        if (first.size() == first.capacity()) {
+            first.reserve(first.empty() ? 1 : std::min(2 * first.size(), blockSize));
+        }
+        return;
     }
+    if (!more.empty() && more.back().size() < blockSize) {
+        return;
+    }
+    if (more.size() == more.capacity()) {
+        more.reserve(more.empty() ? 4 : 2 * more.size());
+    }
+    std::vector<Toggle> block;
+    block.reserve(blockSize);
+    more.push_back(std::move(block)); // room made above
+}
+
+void EditHistory::Impl::Reserve() {
+    pending.Reserve();
     if (done.size() == done.capacity()) {
         done.reserve(done.empty() ? 16 : 2 * done.size());
     }
 }
 
 void EditHistory::Impl::Commit(Toggle&& toggle) noexcept {
-    pending.push_back(std::move(toggle)); // room made by Reserve
+    pending.PushBack(std::move(toggle)); // room made by Reserve
     if (openTransactions == 0) {
         CloseStep();
     }
@@ -146,6 +162,9 @@ void EditHistory::Impl::CloseTransaction() noexcept {
 void EditHistory::Impl::CloseStep() noexcept {
     done.push_back(std::move(pending)); // room made by Reserve
     pending = Step();
+    if (undone.empty() && (limit == 0 || done.size() <= limit)) {
+        return; // nothing to let go of, as for most edits
+    }
     // What goes is released once the lists are whole again: its destructors are host code, and
     // may edit the graph.
     std::vector<Step> dropped;
@@ -173,9 +192,7 @@ void EditHistory::Impl::Drop(std::vector<Step>& steps) noexcept {
     // Oldest first, and each step's toggles first to last: a pin held out of a node's block dies
     // before the toggle holding that node frees the block.
     for (Step& step : steps) {
-        for (Toggle& toggle : step) {
-            Toggle doomed = std::move(toggle);
-        }
+        step.ForEach([](Toggle& toggle) { Toggle doomed = std::move(toggle); });
     }
     steps.clear();
 }
@@ -186,11 +203,9 @@ void EditHistory::Impl::Forget() noexcept {
     Step open;
     oldest.swap(done);
     newest.swap(undone);
-    open.swap(pending);
+    std::swap(open, pending);
     Drop(oldest);
-    for (Toggle& toggle : open) {
-        Toggle doomed = std::move(toggle);
-    }
+    open.ForEach([](Toggle& toggle) { Toggle doomed = std::move(toggle); });
     Drop(newest);
 }
 
@@ -278,9 +293,9 @@ void EditHistory::Impl::Apply(Step& step, bool redo) {
             toggle);
     };
     if (redo) {
-        std::for_each(step.begin(), step.end(), prepare);
+        step.ForEach(prepare);
     } else {
-        std::for_each(step.rbegin(), step.rend(), prepare);
+        step.ForEachBackwards(prepare);
     }
     EditNotices notices;
     std::size_t released = 0;
@@ -309,9 +324,9 @@ void EditHistory::Impl::Apply(Step& step, bool redo) {
                    toggle);
     };
     if (redo) {
-        std::for_each(step.begin(), step.end(), apply);
+        step.ForEach(apply);
     } else {
-        std::for_each(step.rbegin(), step.rend(), apply);
+        step.ForEachBackwards(apply);
     }
     std::vector<Step>& source = redo ? undone : done;
     destination.push_back(std::move(source.back()));

@@ -11,6 +11,7 @@
 
 #include <datagraph/EditHistory.h>
 
+#include <utility>
 #include <vector>
 
 namespace datagraph {
@@ -18,7 +19,55 @@ namespace datagraph {
 class DATAGRAPH_HIDDEN EditHistory::Impl {
 public:
     using Toggle = GraphStore::Toggles::Any;
-    using Step = std::vector<Toggle>;
+
+    /// The toggles of one step, first to last. A step of one edit takes one small block. A long
+    /// step (a graph read from a file in one transaction) fills blocks of a fixed size after the
+    /// first, which never move once made: recording an edit never moves the toggles recorded
+    /// before it, and no block is large enough to be mapped afresh from the system.
+    class Step {
+    public:
+        Step() = default;
+        Step(Step&& other) noexcept = default;
+        Step& operator=(Step&& other) noexcept = default;
+
+        bool empty() const noexcept { return first.empty(); }
+
+        /// Room for one more toggle; may throw, and then the step is as it was.
+        void Reserve();
+
+        /// Files a toggle in the room Reserve made.
+        void PushBack(Toggle&& toggle) noexcept {
+            (more.empty() ? first : more.back()).push_back(std::move(toggle));
+        }
+
+        template <typename Visit> void ForEach(Visit&& visit) {
+            for (Toggle& toggle : first) {
+                visit(toggle);
+            }
+            for (std::vector<Toggle>& block : more) {
+                for (Toggle& toggle : block) {
+                    visit(toggle);
+                }
+            }
+        }
+
+        template <typename Visit> void ForEachBackwards(Visit&& visit) {
+            for (auto block = more.rbegin(); block != more.rend(); ++block) {
+                for (auto toggle = block->rbegin(); toggle != block->rend(); ++toggle) {
+                    visit(*toggle);
+                }
+            }
+            for (auto toggle = first.rbegin(); toggle != first.rend(); ++toggle) {
+                visit(*toggle);
+            }
+        }
+
+    private:
+        static constexpr std::size_t blockSize = 256;
+
+        std::vector<Toggle> first;             // grows to blockSize
+        std::vector<std::vector<Toggle>> more; // each made with room for blockSize
+    };
 
     explicit Impl(Graph& graph);
     Impl(const Impl&) = delete;

@@ -519,6 +519,9 @@ void Toggles::Node::Apply(Context& context) noexcept {
 // Subgraph entries filed by the host.
 
 void Toggles::Entry::Prepare(GraphStore& store, Room& room) {
+    if (out == nullptr) {
+        out = std::make_unique<Out>();
+    }
     room.notices += 1;
     if (attached) {
         return;
@@ -526,8 +529,8 @@ void Toggles::Entry::Prepare(GraphStore& store, Room& room) {
     room.absentIds += 1;
     if (NodeRecord* node = store.nodes.Find(nodeId)) {
         node->furtherEntries.reserve(node->furtherEntries.size() + 1);
-    } else if (!absentEntries.empty()) {
-        absentEntries.mapped().reserve(1);
+    } else if (!out->absentEntries.empty()) {
+        out->absentEntries.mapped().reserve(1);
     } else {
         auto absent = store.subgraphEntriesOfAbsentNodes.find(nodeId);
         if (absent != store.subgraphEntriesOfAbsentNodes.end()) {
@@ -538,6 +541,7 @@ void Toggles::Entry::Prepare(GraphStore& store, Room& room) {
 
 void Toggles::Entry::Apply(Context& context) noexcept {
     GraphStore& store = *context.store;
+    auto& [place, held, absentEntries] = *out;
     NodeRecord* node = store.nodes.Find(nodeId);
     if (attached) {
         SubgraphEntries* owner = nullptr;

@@ -188,12 +188,19 @@ struct GraphStore::Toggles {
             : nodeId(nodeId)
             , subgraph(subgraph) {}
 
+        /// What the entry's undo takes out of the graph, and its redo puts back.
+        struct Out {
+            EntryPlace place;
+            std::unique_ptr<SubgraphEntry> held;
+            std::unordered_map<GUID, SubgraphEntries, GuidHash>::node_type absentEntries;
+        };
+
         GUID nodeId;
         GUID subgraph;
         bool attached = true;
-        EntryPlace place;
-        std::unique_ptr<SubgraphEntry> held;
-        std::unordered_map<GUID, SubgraphEntries, GuidHash>::node_type absentEntries;
+        // Made by the first Prepare, so that every toggle of a step stays as small as a node's
+        // and recording an entry allocates nothing.
+        std::unique_ptr<Out> out;
 
         void Prepare(GraphStore& store, Room& room);
         void Apply(Context& context) noexcept;
