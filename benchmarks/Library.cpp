@@ -1,13 +1,13 @@
 // The library under measurement, driven exactly as a host drives it: one node function per node,
 // one input pin per feeding edge, one output pin, int64 values on the pins.
 
+#include "Diagnostics.h"
 #include "HeapCounter.h"
 #include "LibraryGraph.h"
 #include "Results.h"
 #include "Stopwatch.h"
 #include "Systems.h"
 
-#include <datagraph/Diagnostics.h>
 #include <datagraph/EditHistory.h>
 #include <datagraph/Graph.h>
 
@@ -17,8 +17,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <ostream>
-#include <streambuf>
 #include <type_traits>
 #include <unordered_map>
 
@@ -383,14 +381,6 @@ void BuildWithNewIds(datagraph::Graph& graph, const Shape& shape) {
     }
 }
 
-// Takes the text and keeps none of it.
-class DiscardingBuffer : public std::streambuf {
-protected:
-    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-
-    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
-};
-
 void RegisterHostCosts(const Workload& workload,
                        const std::shared_ptr<const Functions>& functions) {
     const Workload* w = &workload;
@@ -414,33 +404,7 @@ void RegisterHostCosts(const Workload& workload,
             watch.Stop();
         };
     });
-    using Diagnose = void (*)(const datagraph::Graph&);
-    const std::pair<const char*, Diagnose> diagnostics[] = {
-        {measures::findCycle,
-         [](const datagraph::Graph& g) {
-             benchmark::DoNotOptimize(datagraph::FindCycle(g).nodes.size());
-         }},
-        {measures::checkGraph,
-         [](const datagraph::Graph& g) {
-             benchmark::DoNotOptimize(datagraph::CheckGraph(g).size());
-         }},
-        {measures::writeGraphviz,
-         [](const datagraph::Graph& g) {
-             DiscardingBuffer buffer;
-             std::ostream out(&buffer);
-             datagraph::WriteGraphviz(g, out);
-         }},
-    };
-    for (const auto& [what, diagnose] : diagnostics) {
-        RegisterMeasurement(workload, systems::ours, what, [w, functions, diagnose = diagnose] {
-            const auto graph = SharedRun(*w, *functions);
-            return [graph, diagnose](Stopwatch& watch) {
-                watch.Start();
-                diagnose(*graph);
-                watch.Stop();
-            };
-        });
-    }
+    RegisterDiagnostics(workload, functions);
 }
 
 void RegisterTeardown(const Workload& workload, const std::shared_ptr<const Functions>& functions) {
@@ -629,6 +593,13 @@ std::shared_ptr<const SumFunctions> MakeSumFunctions(const Workload& workload) {
 std::unique_ptr<datagraph::Graph> BuildLibraryGraph(const Workload& workload,
                                                     const SumFunctions& functions) {
     return BuildAndRun(workload, functions);
+}
+
+std::unique_ptr<datagraph::Graph> BuildUnrunLibraryGraph(const Workload& workload,
+                                                         const SumFunctions& functions) {
+    auto graph = std::make_unique<datagraph::Graph>(subgraph);
+    Build(*graph, workload, functions);
+    return graph;
 }
 
 std::shared_ptr<datagraph::Graph> SharedLibraryRun(const Workload& workload,

@@ -22,6 +22,10 @@ std::shared_ptr<const SumFunctions> MakeSumFunctions(const Workload& workload);
 std::unique_ptr<datagraph::Graph> BuildLibraryGraph(const Workload& workload,
                                                     const SumFunctions& functions);
 
+/// The graph built from `functions` and never run (a graph with a cycle cannot run).
+std::unique_ptr<datagraph::Graph> BuildUnrunLibraryGraph(const Workload& workload,
+                                                         const SumFunctions& functions);
+
 /// The graph built from `functions` and run once, shared with the other measurements of the
 /// workload while they follow each other.
 std::shared_ptr<datagraph::Graph> SharedLibraryRun(const Workload& workload,

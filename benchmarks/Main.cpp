@@ -12,8 +12,15 @@
 //   --changed-chains=N,... chains measured only for the fixed cost of TraverseChanged, the first
 //                          being the one the others are held to (default 10000,100000,1000000;
 //                          empty for none); named chain-10k and so on, which --graphs selects
+//   --diagnostics-chains=N,...
+//                          chains and rings (the chain with its last node feeding its first) on
+//                          which the diagnostics are measured against graph size, the first
+//                          being the one the others are held to (default 10000,100000,1000000;
+//                          empty for none); named chain-10k, ring-10k and so on, which --graphs
+//                          selects (either name selects both)
 //   --no-checks            skip the checks and the memory figures (for profiling runs)
 
+#include "Diagnostics.h"
 #include "Results.h"
 #include "Stopwatch.h"
 #include "Systems.h"
@@ -51,6 +58,7 @@ struct Options {
     std::size_t chain = 100000;
     double budget = 1000000;
     std::vector<std::size_t> changedChains{10000, 100000, 1000000};
+    std::vector<std::size_t> diagnosticsChains{10000, 100000, 1000000};
     bool checks = true;
 };
 
@@ -97,6 +105,12 @@ Options ParseOptions(int& argc, char** argv) {
             for (std::string size; std::getline(sizes, size, ',');) {
                 options.changedChains.push_back(std::stoul(size));
             }
+        } else if (TakeFlag(argument, "diagnostics-chains", value)) {
+            options.diagnosticsChains.clear();
+            std::istringstream sizes(value);
+            for (std::string size; std::getline(sizes, size, ',');) {
+                options.diagnosticsChains.push_back(std::stoul(size));
+            }
         } else if (argument == "--no-checks") {
             options.checks = false;
         } else {
@@ -140,6 +154,46 @@ std::string ChainName(std::size_t nodes) {
         return "chain-" + std::to_string(nodes / 1000) + "k";
     }
     return "chain-" + std::to_string(nodes);
+}
+
+using Workloads = std::vector<std::unique_ptr<Workload>>;
+
+// The chain of that size made for the fixed-cost rows, or a new one.
+const Workload& ChainWorkload(Workloads& workloads, std::size_t nodes) {
+    const std::string name = ChainName(nodes);
+    for (const auto& workload : workloads) {
+        if (workload->shape.name == name) {
+            return *workload;
+        }
+    }
+    Shape shape = MakeChain(nodes);
+    shape.name = name;
+    workloads.push_back(std::make_unique<Workload>(MakeWorkload(std::move(shape))));
+    return *workloads.back();
+}
+
+void RegisterDiagnosticsBySize(const Options& options, Workloads& workloads) {
+    for (std::size_t nodes : options.diagnosticsChains) {
+        const std::string chainName = ChainName(nodes);
+        const std::string ringName = "ring" + chainName.substr(chainName.find('-'));
+        if (!options.graphs.empty() && options.graphs.count(chainName) == 0 &&
+            options.graphs.count(ringName) == 0) {
+            continue;
+        }
+        const Workload& chain = ChainWorkload(workloads, nodes);
+        Shape ringShape = MakeRing(nodes);
+        ringShape.name = ringName;
+        workloads.push_back(std::make_unique<Workload>(MakeWorkload(std::move(ringShape))));
+        const Workload& ring = *workloads.back();
+        if (options.checks) {
+            std::cout << chainName << ", " << ringName << ": checking the diagnostics..."
+                      << std::flush;
+            CheckDiagnostics(chain, ring);
+            std::cout << " the ring's cycle found whole, nothing in the chain\n";
+        }
+        RecordDiagnosticsSizes(chain.shape, ring.shape);
+        RegisterDiagnosticsBySize(chain, ring);
+    }
 }
 
 void Check(const Workload& workload) {
@@ -217,6 +271,7 @@ int Main(int argc, char** argv) {
         RecordFixedCostGraph(chain.shape);
         RegisterTraverseChangedFixedCost(chain);
     }
+    RegisterDiagnosticsBySize(options, workloads);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     PrintTable(std::cout);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -25,6 +26,7 @@ struct GraphInfo {
 
 std::vector<GraphInfo> graphs;
 std::vector<GraphInfo> fixedCostGraphs;
+std::vector<std::pair<GraphInfo, GraphInfo>> diagnosticsSizes; // chain and ring
 std::map<std::tuple<std::string, std::string, std::string>, std::vector<double>> figures;
 
 std::optional<double> Median(const std::string& graph, const std::string& system,
@@ -82,6 +84,10 @@ constexpr std::size_t largeGraph = 100000;
 constexpr double shareOfTraverse = 1e-4;
 // A larger chain's fixed cost against the first chain's.
 constexpr double fixedCostGrowth = 1.5;
+// A diagnostic against a traversal of the same graph, and its cost per node on a larger graph
+// against that on the first: time linear in the graph's size.
+constexpr double diagnosticsOfTraverse = 10;
+constexpr double diagnosticsGrowth = 2;
 
 class TablePrinter {
 public:
@@ -266,7 +272,7 @@ private:
         for (const char* what :
              {measures::findCycle, measures::checkGraph, measures::writeGraphviz}) {
             const Target target{"<= 10x our traverse", Ratio(Get(systems::ours, what), traverse),
-                                10};
+                                diagnosticsOfTraverse};
             Line(what, "ns/node", Format(Get(systems::ours, what)), "-", "-", "-", "-", target.text,
                  Format(target.ratio, "%.2fx"), Verdict(target));
         }
@@ -365,6 +371,69 @@ void PrintFixedCost(std::ostream& out, int& met, int& missed) {
     }
 }
 
+// Each diagnostic per node on chains and rings of growing size, against its figure on the first
+// size (the target) and on the size before (shown only: from the first size to the next, a graph
+// outgrows the caches), and against a Traverse of the chain of the same size (a ring cannot run).
+void PrintDiagnosticsSizes(std::ostream& out, int& met, int& missed) {
+    if (diagnosticsSizes.empty()) {
+        return;
+    }
+    const auto& [firstChain, firstRing] = diagnosticsSizes.front();
+    out << "\nDiagnostics against graph size (median of the repetitions; a ring is the chain with "
+           "its"
+           " last node feeding its first,\nheld to the Traverse of the chain of its size; growth is"
+           " the figure per node against the one on "
+        << firstChain.name << " or " << firstRing.name
+        << ",\nx prev against the one on the size before)\n";
+    auto line = [&out](const std::string& graph, const std::string& nodes, const std::string& what,
+                       const std::string& perNode, const std::string& growth,
+                       const std::string& growthVerdict, const std::string& previous,
+                       const std::string& ofTraverse, const std::string& verdict) {
+        char text[256];
+        std::snprintf(text, sizeof text, "  %-12s %9s  %-14s %10s  %8s %-4s  %7s  %8s %-4s\n",
+                      graph.c_str(), nodes.c_str(), what.c_str(), perNode.c_str(), growth.c_str(),
+                      growthVerdict.c_str(), previous.c_str(), ofTraverse.c_str(), verdict.c_str());
+        out << text;
+    };
+    line("graph", "nodes", "measure", "ns/node", "growth", "<=2x", "x prev", "of Trav", "<=10x");
+    const std::pair<GraphInfo, GraphInfo>* before = nullptr;
+    for (const auto& sizes : diagnosticsSizes) {
+        const auto& [chain, ring] = sizes;
+        const auto traverse = Median(chain.name, systems::ours, measures::traverse);
+        const auto previousTraverse =
+            before ? Median(before->first.name, systems::ours, measures::traverse) : std::nullopt;
+        line(chain.name, std::to_string(chain.nodes), measures::traverse, Format(traverse),
+             Format(Ratio(traverse, Median(firstChain.name, systems::ours, measures::traverse)),
+                    "%.2fx"),
+             "", Format(Ratio(traverse, previousTraverse), "%.2fx"), "1.00x", "");
+        for (const bool isRing : {false, true}) {
+            const GraphInfo& graph = isRing ? ring : chain;
+            const GraphInfo& first = isRing ? firstRing : firstChain;
+            const GraphInfo* earlier = before == nullptr ? nullptr
+                                       : isRing          ? &before->second
+                                                         : &before->first;
+            for (const char* what :
+                 {measures::findCycle, measures::checkGraph, measures::writeGraphviz}) {
+                const auto perNode = Median(graph.name, systems::ours, what);
+                const bool isFirst = graph.name == first.name;
+                const Target growth{"",
+                                    isFirst
+                                        ? std::nullopt
+                                        : Ratio(perNode, Median(first.name, systems::ours, what)),
+                                    diagnosticsGrowth};
+                const Target ofTraverse{"", Ratio(perNode, traverse), diagnosticsOfTraverse};
+                const auto previousFigure =
+                    earlier ? Median(earlier->name, systems::ours, what) : std::nullopt;
+                line(graph.name, std::to_string(graph.nodes), what, Format(perNode),
+                     Format(growth.ratio, "%.2fx"), Verdict(growth, met, missed),
+                     Format(Ratio(perNode, previousFigure), "%.2fx"),
+                     Format(ofTraverse.ratio, "%.2fx"), Verdict(ofTraverse, met, missed));
+            }
+        }
+        before = &sizes;
+    }
+}
+
 } // namespace
 
 namespace {
@@ -385,6 +454,10 @@ void RecordGraph(const Shape& shape) {
 
 void RecordFixedCostGraph(const Shape& shape) {
     fixedCostGraphs.push_back(InfoOf(shape));
+}
+
+void RecordDiagnosticsSizes(const Shape& chain, const Shape& ring) {
+    diagnosticsSizes.emplace_back(InfoOf(chain), InfoOf(ring));
 }
 
 void RecordFigure(const std::string& graph, const std::string& system, const std::string& what,
@@ -424,6 +497,7 @@ void PrintTable(std::ostream& out) {
         missed += printer.missed;
     }
     PrintFixedCost(out, met, missed);
+    PrintDiagnosticsSizes(out, met, missed);
     out << "\nTargets met: " << met << " of " << (met + missed) << "\n";
 }
 

@@ -75,6 +75,11 @@ void RecordGraph(const Shape& shape);
 /// tables in one comparison across sizes; the first such graph is the one the others are held to.
 void RecordFixedCostGraph(const Shape& shape);
 
+/// Registers a chain and the ring made of it (its last node feeding its first), measured for the
+/// diagnostics against graph size and listed after the tables; the first pair is the one the
+/// others are held to.
+void RecordDiagnosticsSizes(const Shape& chain, const Shape& ring);
+
 /// Nanoseconds per node for a time (per node deleted for the deletion's), bytes per node for
 /// memory; for the measures of TraverseChanged, nanoseconds per call and nodes executed per call.
 void RecordFigure(const std::string& graph, const std::string& system, const std::string& what,

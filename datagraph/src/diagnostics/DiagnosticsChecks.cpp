@@ -15,46 +15,44 @@ namespace {
 
 using namespace diagnostics;
 
-using Link = std::pair<GUID, GUID>;
 using PinList = GraphStore::PinList;
-
-struct Step {
-    std::size_t next;
-    Link link;
-};
-
 using NodeRecord = GraphStore::NodeRecord;
 using PinRecord = GraphStore::PinRecord;
 
-// The links from an output pin to an input pin, by the place of their upstream node in id order,
+// A link from an output pin to an input pin, and the place of the node it leads to.
+struct Step {
+    std::size_t next;
+    const PinRecord* upstream;
+    const PinRecord* downstream;
+
+    std::pair<GUID, GUID> Link() const { return {upstream->Id(), downstream->Id()}; }
+};
+
+// The links from an output pin to an input pin, by the place of their upstream node in the store,
 // each node's in the order of the link table (by upstream pin id, then oldest first), so that the
-// search and the cycle it finds are the same for the same graph. Every look-up during the search
-// is an array read.
+// search and the cycle it finds are the same for the same graph. The steps are gathered in one
+// walk over the nodes as they lie in memory, and every look-up during the search is an array read
+// by place.
 class Successors {
 public:
-    explicit Successors(const GraphIndex& index) {
-        const auto& nodes = index.SortedRecords();
-        IdTable places(nodes.size());
-        for (std::size_t place = 0; place < nodes.size(); ++place) {
-            places.Insert(nodes[place]->Id(), place);
-        }
-        first.reserve(nodes.size() + 1);
+    explicit Successors(const GraphStore& store) {
+        records.reserve(store.NodeCount());
+        first.reserve(store.NodeCount() + 1);
         first.push_back(0);
         std::vector<const PinRecord*> outputs;
-        for (const NodeRecord* node : nodes) {
-            outputs.assign(node->OutputPins().begin(), node->OutputPins().end());
+        store.ForEachNode([&](const NodeRecord& node) {
+            records.push_back(&node); // at node.Place()
+            outputs.assign(node.OutputPins().begin(), node.OutputPins().end());
             SortById(outputs);
             for (const PinRecord* upstream : outputs) {
                 for (const PinRecord* downstream : upstream->Downstream()) {
                     if (!downstream->IsOutput()) {
-                        all.push_back(
-                            {static_cast<std::size_t>(*places.Find(downstream->Owner().Id())),
-                             {upstream->Id(), downstream->Id()}});
+                        all.push_back({downstream->Owner().Place(), upstream, downstream});
                     }
                 }
             }
             first.push_back(all.size());
-        }
+        });
     }
 
     std::size_t Begin(std::size_t node) const { return first[node]; }
@@ -63,7 +61,10 @@ public:
 
     const Step& At(std::size_t at) const { return all[at]; }
 
+    const NodeRecord& Record(std::size_t node) const { return *records[node]; }
+
 private:
+    std::vector<const NodeRecord*> records; // by place
     std::vector<std::size_t> first; // node's steps are all[first[node]] to all[first[node + 1]]
     std::vector<Step> all;
 };
@@ -72,16 +73,15 @@ private:
 // stack. A link to a node still on the path closes a cycle.
 class CycleSearch {
 public:
-    explicit CycleSearch(const GraphIndex& index)
-        : index(index)
-        , successors(index)
-        , states(index.SortedRecords().size(), State::New) {}
+    explicit CycleSearch(const GraphStore& store)
+        : successors(store)
+        , states(store.NodeCount(), State::New) {}
 
     GraphCycle From(std::size_t start) {
         if (states[start] != State::New) {
             return {};
         }
-        path.push_back({start, successors.Begin(start), {}});
+        path.push_back({start, successors.Begin(start), nullptr});
         states[start] = State::OnPath;
         while (!path.empty()) {
             Frame& frame = path.back();
@@ -95,12 +95,15 @@ public:
                 return CycleEndingWith(step);
             }
             if (states[step.next] == State::New) {
-                path.push_back({step.next, successors.Begin(step.next), step.link});
+                path.push_back({step.next, successors.Begin(step.next), &step});
                 states[step.next] = State::OnPath;
             }
         }
         return {};
     }
+
+    /// The nodes of the last cycle found, in its order.
+    const std::vector<const NodeRecord*>& CycleRecords() const { return cycleRecords; }
 
 private:
     enum class State : std::uint8_t { New, OnPath, Finished };
@@ -108,47 +111,55 @@ private:
     struct Frame {
         std::size_t node;
         std::size_t nextStep;
-        Link linkIn;
+        const Step* stepIn;
     };
 
-    GraphCycle CycleEndingWith(const Step& closing) const {
+    GraphCycle CycleEndingWith(const Step& closing) {
         std::size_t first = path.size() - 1;
         while (path[first].node != closing.next) {
             --first;
         }
         GraphCycle cycle;
+        cycle.nodes.reserve(path.size() - first);
+        cycle.links.reserve(path.size() - first);
         for (std::size_t at = first; at < path.size(); ++at) {
-            cycle.nodes.push_back(index.SortedRecords()[path[at].node]->Id());
+            cycleRecords.push_back(&successors.Record(path[at].node));
+            cycle.nodes.push_back(cycleRecords.back()->Id());
             if (at > first) {
-                cycle.links.push_back(path[at].linkIn);
+                cycle.links.push_back(path[at].stepIn->Link());
             }
         }
-        cycle.links.push_back(closing.link);
+        cycle.links.push_back(closing.Link());
         return cycle;
     }
 
-    const GraphIndex& index;
     Successors successors;
     std::vector<State> states;
     std::vector<Frame> path;
+    std::vector<const NodeRecord*> cycleRecords;
 };
 
 // The graph keeps its order, and an order waits for every link, so a graph that has one has no
 // cycle and needs no search.
 bool HasTopologicalOrder(const Graph& graph) {
     try {
-        graph.GetNodesInTopologicalOrder();
+        GraphStore::Of(graph).TopologicalOrder(); // kept, not copied
         return true;
     } catch (const GraphException&) {
         return false;
     }
 }
 
-GraphCycle FindCycleIn(const GraphIndex& index) {
-    CycleSearch search(index);
-    for (std::size_t start = 0; start < index.SortedRecords().size(); ++start) {
-        GraphCycle cycle = search.From(start);
+// Each search starts at the node of the smallest id not yet reached. `records`, when given, gets
+// the cycle's node records.
+GraphCycle FindCycleIn(const GraphIndex& index, std::vector<const NodeRecord*>* records = nullptr) {
+    CycleSearch search(index.Store());
+    for (const NodeRecord* start : index.SortedRecords()) {
+        GraphCycle cycle = search.From(start->Place());
         if (!cycle.nodes.empty()) {
+            if (records != nullptr) {
+                *records = search.CycleRecords();
+            }
             return cycle;
         }
     }
@@ -156,16 +167,22 @@ GraphCycle FindCycleIn(const GraphIndex& index) {
 }
 
 void CheckCycle(const Graph& graph, std::vector<GraphProblem>& problems) {
+    std::vector<const NodeRecord*> records;
     const GraphCycle cycle =
-        HasTopologicalOrder(graph) ? GraphCycle() : FindCycleIn(GraphIndex(graph));
+        HasTopologicalOrder(graph) ? GraphCycle() : FindCycleIn(GraphIndex(graph), &records);
     if (cycle.nodes.empty()) {
         return;
     }
+    // Every node of the cycle is a node of the graph, named as NodeName names it.
     std::string names;
-    for (const GUID& nodeId : cycle.nodes) {
-        names += NodeName(graph, nodeId) + " -> ";
+    for (const NodeRecord* record : records) {
+        names += '"';
+        names += record->Function()->GetName();
+        names += "\" -> ";
     }
-    names += NodeName(graph, cycle.nodes.front());
+    names += '"';
+    names += records.front()->Function()->GetName();
+    names += '"';
     problems.push_back({GraphProblemKind::Cycle, cycle.nodes,
                         "Links form the cycle " + names +
                             ": every traversal of this graph fails with \"Topo sort did not "
@@ -189,24 +206,43 @@ void SortByLinkTable(std::vector<LinkAt>& links) {
     });
 }
 
-// One walk over the pins in memory order finds the faulty links, which are few; only those are
-// sorted into the link table's order.
-void CheckLinks(const Graph& graph, std::vector<GraphProblem>& problems) {
+// What one walk over the nodes in memory order, and over each node's pins, finds: the faulty
+// links and the nodes without links, which are few; only those are sorted, the links into the
+// link table's order and the nodes by id. The nodes' pins are all the pins.
+struct Faults {
     std::vector<LinkAt> wrongSide;
     std::vector<LinkAt> typesDiffer;
-    GraphStore::Of(graph).ForEachPin([&](const PinRecord& upstream) {
-        const PinList& downstream = upstream.Downstream();
-        for (std::size_t at = 0; at < downstream.size(); ++at) {
-            if (!upstream.IsOutput() || downstream[at]->IsOutput()) {
-                wrongSide.push_back({&upstream, at});
-            } else if (upstream.Object().GetDataType() != downstream[at]->Object().GetDataType()) {
-                typesDiffer.push_back({&upstream, at});
+    std::vector<const NodeRecord*> unconnected;
+};
+
+Faults FindFaults(const GraphStore& store) {
+    Faults faults;
+    store.ForEachNode([&faults](const NodeRecord& node) {
+        if (node.IsUnconnected()) {
+            faults.unconnected.push_back(&node);
+        }
+        for (const bool output : {false, true}) {
+            for (const PinRecord* upstream : node.Pins(output)) {
+                const PinList& downstream = upstream->Downstream();
+                for (std::size_t at = 0; at < downstream.size(); ++at) {
+                    if (!upstream->IsOutput() || downstream[at]->IsOutput()) {
+                        faults.wrongSide.push_back({upstream, at});
+                    } else if (upstream->Object().GetDataType() !=
+                               downstream[at]->Object().GetDataType()) {
+                        faults.typesDiffer.push_back({upstream, at});
+                    }
+                }
             }
         }
     });
-    SortByLinkTable(wrongSide);
-    SortByLinkTable(typesDiffer);
-    for (const LinkAt& link : wrongSide) {
+    SortByLinkTable(faults.wrongSide);
+    SortByLinkTable(faults.typesDiffer);
+    SortById(faults.unconnected);
+    return faults;
+}
+
+void CheckLinks(const Graph& graph, const Faults& faults, std::vector<GraphProblem>& problems) {
+    for (const LinkAt& link : faults.wrongSide) {
         const GUID upstream = link.upstream->Id();
         const GUID downstream = link.Downstream().Id();
         const char* fault =
@@ -218,7 +254,7 @@ void CheckLinks(const Graph& graph, std::vector<GraphProblem>& problems) {
                                 "; links run from an output pin to an input pin, and a traversal "
                                 "of this graph fails or runs its nodes out of order"});
     }
-    for (const LinkAt& link : typesDiffer) {
+    for (const LinkAt& link : faults.typesDiffer) {
         const GUID upstream = link.upstream->Id();
         const GUID downstream = link.Downstream().Id();
         const std::type_info& from = link.upstream->Object().GetDataType();
@@ -234,15 +270,9 @@ void CheckLinks(const Graph& graph, std::vector<GraphProblem>& problems) {
     }
 }
 
-void CheckUnconnectedNodes(const Graph& graph, std::vector<GraphProblem>& problems) {
-    std::vector<const NodeRecord*> unconnected;
-    GraphStore::Of(graph).ForEachNode([&](const NodeRecord& node) {
-        if (node.IsUnconnected()) {
-            unconnected.push_back(&node);
-        }
-    });
-    SortById(unconnected);
-    for (const NodeRecord* node : unconnected) {
+void CheckUnconnectedNodes(const Graph& graph, const Faults& faults,
+                           std::vector<GraphProblem>& problems) {
+    for (const NodeRecord* node : faults.unconnected) {
         problems.push_back(
             {GraphProblemKind::NodeNeverRuns,
              {node->Id()},
@@ -250,15 +280,23 @@ void CheckUnconnectedNodes(const Graph& graph, std::vector<GraphProblem>& proble
     }
 }
 
+// An entry names no node exactly when it holds no node record; such entries are few, so only
+// they are sorted.
 void CheckSubgraphEntries(const Graph& graph, std::vector<GraphProblem>& problems) {
-    for (const GUID& subgraph : Sorted(graph.GetExecutionSubgraphs())) {
-        IdentifierSet strays;
-        for (const GUID& nodeId : graph.GetNodesInExecutionSubgraph(subgraph)) {
-            if (!graph.HasNode(nodeId)) {
-                strays.insert(nodeId);
+    if (!GraphStore::Of(graph).HasEntriesOfAbsentNodes()) {
+        return;
+    }
+    IdentifierList strays;
+    for (const auto& [subgraph, list] : GraphStore::Of(graph).Subgraphs()) {
+        strays.clear();
+        for (const auto* entry = list.first; entry != nullptr; entry = entry->Next()) {
+            if (entry->Node() == nullptr) {
+                strays.push_back(entry->NodeId());
             }
         }
-        for (const GUID& nodeId : Sorted(strays)) {
+        std::sort(strays.begin(), strays.end());
+        strays.erase(std::unique(strays.begin(), strays.end()), strays.end());
+        for (const GUID& nodeId : strays) {
             problems.push_back({GraphProblemKind::SubgraphEntryNamesNoNode,
                                 {subgraph, nodeId},
                                 "The execution subgraph " + GUIDToString(subgraph) + " lists " +
@@ -278,8 +316,9 @@ GraphCycle FindCycle(const Graph& graph) {
 std::vector<GraphProblem> CheckGraph(const Graph& graph) {
     std::vector<GraphProblem> problems;
     CheckCycle(graph, problems);
-    CheckLinks(graph, problems);
-    CheckUnconnectedNodes(graph, problems);
+    const Faults faults = FindFaults(GraphStore::Of(graph));
+    CheckLinks(graph, faults, problems);
+    CheckUnconnectedNodes(graph, faults, problems);
     CheckSubgraphEntries(graph, problems);
     return problems;
 }

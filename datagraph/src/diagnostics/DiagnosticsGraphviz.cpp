@@ -9,6 +9,8 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <typeindex>
 #include <unordered_map>
 #include <unordered_set>
@@ -24,17 +26,22 @@ using namespace diagnostics;
 using NodeRecord = GraphStore::NodeRecord;
 using PinRecord = GraphStore::PinRecord;
 
-// What a node's table and its links write of a node or a pin, worked out once.
-struct Text {
-    std::string name; // a node's in double quotes
-    std::string hex;
+// Where a pin's text for its links lies in its body's `names`: its node's name in double quotes
+// and its own name, both escaped for a DOT string.
+struct PinText {
+    std::size_t node = 0;
+    std::size_t nodeLength = 0;
+    std::size_t pin = 0;
+    std::size_t pinLength = 0;
 };
 
 const char* const kMarkedFill = "#ffd966";
 const char* const kHeaderFill = "#dce6f2";
 
 // The walk keeps its own stack of the graphs being drawn, outermost first, instead of recursing
-// into each ubernode's inner graph, so that nesting of any depth is drawn.
+// into each ubernode's inner graph, so that nesting of any depth is drawn. The text goes into one
+// buffer; each node's and pin's text is escaped once, while its table is written, and kept for
+// its links.
 class GraphvizWriter {
 public:
     GraphvizWriter(std::ostream& out, const GraphvizOptions& options)
@@ -42,7 +49,9 @@ public:
         , options(options) {}
 
     void WriteDocument(const Graph& graph) {
-        out << "digraph " << Quoted(options.graphName) << " {\n"
+        out << "digraph \"";
+        out.QuotedBody(options.graphName)
+            << "\" {\n"
             << "  graph [rankdir=LR, fontname=\"Helvetica\", fontsize=11, style=rounded];\n"
             << "  node [shape=plaintext, fontname=\"Helvetica\", fontsize=10];\n"
             << "  edge [fontname=\"Helvetica\", fontsize=9];\n";
@@ -52,12 +61,14 @@ public:
             if (body.next == body.items.size()) {
                 Close();
             } else {
+                FetchAhead(body);
                 WriteItem(body, body.items[body.next++]);
             }
         }
         // Last, so that the clusters do not inherit it as their own title.
         out << "  labelloc=b;\n  label=<<FONT POINT-SIZE=\"9\">filled pin: holds the updated-data "
                "mark &#183; red link: cannot carry a value</FONT>>;\n}\n";
+        out.Flush();
     }
 
 private:
@@ -66,7 +77,8 @@ private:
             : index(graph)
             , prefix(std::move(prefix))
             , items(PlanBody(index, level))
-            , level(level) {}
+            , level(level)
+            , pinTexts(index.Store().PinCount()) {}
 
         GraphIndex index;
         std::string prefix;
@@ -77,8 +89,8 @@ private:
         const Body* outer = nullptr;
         GUID ubernode;
         // Filled as the nodes' tables are written, for the links written after them.
-        std::unordered_map<const NodeRecord*, Text> nodeTexts;
-        std::unordered_map<const PinRecord*, Text> pinTexts;
+        std::string names;
+        std::vector<PinText> pinTexts; // by the pin's place
     };
 
     void Open(const Graph& graph, std::size_t level, const Body* outer, const GUID& ubernode) {
@@ -95,24 +107,63 @@ private:
         WriteLinks(body);
         if (body.outer != nullptr) {
             const std::size_t level = body.level - 2; // the ubernode's cluster
-            out << Indent(level + 1) << "}\n";
+            out.Indent(level + 1) << "}\n";
             WriteMappings(*body.outer, body.ubernode, body, level + 1);
-            out << Indent(level) << "}\n";
+            out.Indent(level) << "}\n";
         }
         openGraphs.erase(&body.index.GetGraph());
         bodies.pop_back();
     }
 
+    // The tables go in id order, which on a large graph is a walk at random through memory: the
+    // record of the node a dozen items ahead is asked for, then, once it is near, its Node object
+    // and pins, then its function, so that the cache misses of several nodes overlap instead of
+    // each stalling the writer.
+    static void FetchAhead(const Body& body) {
+        constexpr std::size_t kRecord = 12;
+        constexpr std::size_t kObjects = 6;
+        constexpr std::size_t kFunction = 3;
+        if (body.next + kRecord < body.items.size()) {
+            Prefetch(body.items[body.next + kRecord].node);
+        }
+        if (body.next + kObjects < body.items.size()) {
+            if (const NodeRecord* node = body.items[body.next + kObjects].node) {
+                Prefetch(node->SharedObject().get());
+                for (const bool output : {false, true}) {
+                    for (const PinRecord* pin : node->Pins(output)) {
+                        Prefetch(pin);
+                    }
+                }
+            }
+        }
+        if (body.next + kFunction < body.items.size()) {
+            if (const NodeRecord* node = body.items[body.next + kFunction].node) {
+                Prefetch(node->Function().get());
+            }
+        }
+    }
+
+    static void Prefetch(const void* address) {
+#if defined(__GNUC__)
+        if (address != nullptr) {
+            __builtin_prefetch(address);
+        }
+#else
+        static_cast<void>(address);
+#endif
+    }
+
     void WriteItem(Body& body, const Item& item) {
-        const std::string indent = Indent(item.level);
         switch (item.kind) {
         case Item::Kind::OpenCluster:
-            out << indent << "subgraph cluster_" << clusterCount++ << " {\n"
-                << indent << "  label=<" << SubgraphTitle(body.index.GetGraph(), item.id) << ">;\n"
-                << indent << "  color=\"#7f8c9d\";\n";
+            out.Indent(item.level) << "subgraph cluster_" << clusterCount++ << " {\n";
+            out.Indent(item.level) << "  label=<";
+            WriteSubgraphTitle(body.index.GetGraph(), item.id);
+            out << ">;\n";
+            out.Indent(item.level) << "  color=\"#7f8c9d\";\n";
             break;
         case Item::Kind::CloseCluster:
-            out << indent << "}\n";
+            out.Indent(item.level) << "}\n";
             break;
         case Item::Kind::Node:
             WriteNode(body, item);
@@ -120,34 +171,41 @@ private:
         }
     }
 
-    std::string SubgraphTitle(const Graph& graph, const GUID& subgraph) const {
+    void WriteSubgraphTitle(const Graph& graph, const GUID& subgraph) {
         const auto named = options.subgraphNames.find(subgraph);
-        std::string title = named != options.subgraphNames.end()
-                                ? "<B>" + Html(named->second) + "</B>"
-                                : "subgraph " + Hex(subgraph).substr(0, 8);
-        if (subgraph == graph.GetDefaultExecutionSubgraphID()) {
-            title += " (default)";
+        if (named != options.subgraphNames.end()) {
+            out << "<B>";
+            out.Html(named->second) << "</B>";
+        } else {
+            char hex[32];
+            WriteHex(hex, subgraph);
+            out << "subgraph " << std::string_view(hex, 8);
         }
-        return title;
+        if (subgraph == graph.GetDefaultExecutionSubgraphID()) {
+            out << " (default)";
+        }
     }
 
     // An ubernode whose inner graph is not being drawn already gets a cluster holding its table
     // and the inner graph, which the walk draws next.
     void WriteNode(Body& body, const Item& item) {
+        // The traversal's own finding spares the cast, which reads the host's object.
         const auto* ubernode =
-            dynamic_cast<const UbernodeNodeFunction*>(item.node->Function().get());
+            item.node->IsKnownPlain()
+                ? nullptr
+                : dynamic_cast<const UbernodeNodeFunction*>(item.node->Function().get());
         const Graph* inner = ubernode ? ubernode->GetGraph() : nullptr;
         if (inner == nullptr || openGraphs.count(inner) != 0) {
             WriteNodeTable(body, *item.node, item.otherSubgraphs, item.level);
             return;
         }
-        const std::string indent = Indent(item.level);
-        out << indent << "subgraph cluster_" << clusterCount++ << " {\n"
-            << indent << "  label=<<I>ubernode</I> " << Html(ubernode->GetName()) << ">;\n"
-            << indent << "  style=\"rounded,dashed\";\n";
+        out.Indent(item.level) << "subgraph cluster_" << clusterCount++ << " {\n";
+        out.Indent(item.level) << "  label=<<I>ubernode</I> ";
+        out.Html(ubernode->GetName()) << ">;\n";
+        out.Indent(item.level) << "  style=\"rounded,dashed\";\n";
         WriteNodeTable(body, *item.node, item.otherSubgraphs, item.level + 1);
-        out << Indent(item.level + 1) << "subgraph cluster_" << clusterCount++ << " {\n"
-            << Indent(item.level + 2) << "label=<inner graph>;\n";
+        out.Indent(item.level + 1) << "subgraph cluster_" << clusterCount++ << " {\n";
+        out.Indent(item.level + 2) << "label=<inner graph>;\n";
         Open(*inner, item.level + 2, &body, item.id);
     }
 
@@ -155,19 +213,22 @@ private:
     void WriteMappings(const Body& outer, const GUID& nodeId, const Body& inner,
                        std::size_t level) {
         const Graph& graph = outer.index.GetGraph();
-        const std::string indent = Indent(level);
-        const std::string node = outer.prefix + "n" + Hex(nodeId);
         for (const GUID& pinId : Sorted(graph.GetInputPins(nodeId))) {
             if (const std::optional<PinOwner> owner = inner.index.OwnerOf(pinId)) {
-                out << indent << node << ":p" << Hex(pinId) << " -> " << inner.prefix << "n"
-                    << Hex(owner->node) << ":p" << Hex(pinId) << " [" << kMapping << "];\n";
+                out.Indent(level) << outer.prefix << "n";
+                out.Hex(nodeId) << ":p";
+                out.Hex(pinId) << " -> " << inner.prefix << "n";
+                out.Hex(owner->node) << ":p";
+                out.Hex(pinId) << " [" << kMapping << "];\n";
             }
         }
         for (const GUID& pinId : Sorted(graph.GetOutputPins(nodeId))) {
             if (const std::optional<PinOwner> owner = inner.index.OwnerOf(pinId)) {
-                out << indent << inner.prefix << "n" << Hex(owner->node) << ":p" << Hex(pinId)
-                    << " -> " << node << ":p" << Hex(pinId) << " [" << kMapping
-                    << ", constraint=false];\n";
+                out.Indent(level) << inner.prefix << "n";
+                out.Hex(owner->node) << ":p";
+                out.Hex(pinId) << " -> " << outer.prefix << "n";
+                out.Hex(nodeId) << ":p";
+                out.Hex(pinId) << " [" << kMapping << ", constraint=false];\n";
             }
         }
     }
@@ -177,53 +238,69 @@ private:
         const Graph& graph = body.index.GetGraph();
         const Node& node = record.Object();
         const INodeFunction& function = *record.Function();
-        std::string notes = Html(function.GetClassIdentifier());
+        const std::string classIdentifier = function.GetClassIdentifier();
+        const std::string name = function.GetName();
+        const std::size_t nodeAt = body.names.size();
+        StringSink names{body.names};
+        names.text += "\\\"";
+        PutQuotedBody(names, name);
+        names.text += "\\\"";
+        const std::size_t nodeLength = body.names.size() - nodeAt;
+        SortByName(body, function, record.InputPins(), inputs, nodeAt, nodeLength);
+        SortByName(body, function, record.OutputPins(), outputs, nodeAt, nodeLength);
+        const std::size_t rows = std::max(inputs.size(), outputs.size());
+        out.Indent(level) << body.prefix << "n";
+        out.Hex(record.Id()) << " [tooltip=\"";
+        out.QuotedBody(function.GetDescription())
+            << "\", label=<<TABLE BORDER=\"0\" CELLBORDER=\"1\" CELLSPACING=\"0\" "
+               "CELLPADDING=\"4\"><TR><TD"
+            << (rows > 0 ? " COLSPAN=\"2\"" : "") << " BGCOLOR=\"" << kHeaderFill << "\"><B>";
+        out.Html(name) << "</B><BR/><FONT POINT-SIZE=\"8\">";
+        out.Html(classIdentifier);
         if (node.GetDirty()) {
-            notes += " &#183; dirty";
+            out << " &#183; dirty";
         }
         if (node.GetDisabled()) {
-            notes += " &#183; disabled";
+            out << " &#183; disabled";
         }
         for (const GUID& subgraph : otherSubgraphs) {
-            notes += "<BR/>also in " + SubgraphTitle(graph, subgraph);
+            out << "<BR/>also in ";
+            WriteSubgraphTitle(graph, subgraph);
         }
-        const std::string name = function.GetName();
-        const Text& text = body.nodeTexts[&record] = {"\"" + name + "\"", Hex(record.Id())};
-        const std::vector<const PinRecord*> inputs =
-            SortedByName(body, function, record.InputPins());
-        const std::vector<const PinRecord*> outputs =
-            SortedByName(body, function, record.OutputPins());
-        const std::size_t rows = std::max(inputs.size(), outputs.size());
-        out << Indent(level) << body.prefix << "n" << text.hex
-            << " [tooltip=" << Quoted(function.GetDescription()) << ", label=<<TABLE BORDER=\"0\" "
-            << "CELLBORDER=\"1\" CELLSPACING=\"0\" CELLPADDING=\"4\">"
-            << "<TR><TD" << (rows > 0 ? " COLSPAN=\"2\"" : "") << " BGCOLOR=\"" << kHeaderFill
-            << "\"><B>" << Html(name) << "</B><BR/><FONT POINT-SIZE=\"8\">" << notes
-            << "</FONT></TD></TR>";
+        out << "</FONT></TD></TR>";
         for (std::size_t row = 0; row < rows; ++row) {
-            out << "<TR>" << PinCell(body, inputs, row) << PinCell(body, outputs, row) << "</TR>";
+            out << "<TR>";
+            WritePinCell(inputs, row);
+            WritePinCell(outputs, row);
+            out << "</TR>";
         }
         out << "</TABLE>>];\n";
     }
 
+    struct NamedPin {
+        std::string name;
+        const PinRecord* record;
+        GUID id;
+    };
+
     // The pins by name, then id, each one's text kept for the links.
-    static std::vector<const PinRecord*> SortedByName(Body& body, const INodeFunction& function,
-                                                      const GraphStore::PinList& pins) {
-        std::vector<std::pair<const std::string*, const PinRecord*>> named;
+    static void SortByName(Body& body, const INodeFunction& function,
+                           const GraphStore::PinList& pins, std::vector<NamedPin>& named,
+                           std::size_t nodeAt, std::size_t nodeLength) {
+        named.clear();
         for (const PinRecord* pin : pins) {
             const GUID pinId = pin->Id();
-            const Text& text = body.pinTexts[pin] = {PinNameOf(function, pinId), Hex(pinId)};
-            named.emplace_back(&text.name, pin);
+            named.push_back({PinNameOf(function, pinId), pin, pinId});
+            const std::size_t pinAt = body.names.size();
+            StringSink names{body.names};
+            PutQuotedBody(names, named.back().name);
+            body.pinTexts[pin->Place()] = {nodeAt, nodeLength, pinAt, body.names.size() - pinAt};
         }
-        std::sort(named.begin(), named.end(), [](const auto& left, const auto& right) {
-            return *left.first < *right.first ||
-                   (*left.first == *right.first && left.second->Id() < right.second->Id());
-        });
-        std::vector<const PinRecord*> sorted;
-        for (const auto& entry : named) {
-            sorted.push_back(entry.second);
+        if (named.size() > 1) {
+            std::sort(named.begin(), named.end(), [](const NamedPin& left, const NamedPin& right) {
+                return left.name < right.name || (left.name == right.name && left.id < right.id);
+            });
         }
-        return sorted;
     }
 
     // An ubernode borrows pin names from its inner graph, which may not know the pin.
@@ -235,34 +312,54 @@ private:
         }
     }
 
-    std::string PinCell(const Body& body, const std::vector<const PinRecord*>& pins,
-                        std::size_t row) {
+    void WritePinCell(const std::vector<NamedPin>& pins, std::size_t row) {
         if (row >= pins.size()) {
-            return "<TD BORDER=\"0\"></TD>";
+            out << "<TD BORDER=\"0\"></TD>";
+            return;
         }
-        const Pin& pin = pins[row]->Object();
-        const Text& text = body.pinTexts.at(pins[row]);
+        const Pin& pin = pins[row].record->Object();
         const std::shared_ptr<const IDataValue> data = pin.GetData();
-        std::string value = "<FONT COLOR=\"gray45\"><I>no value</I></FONT>";
-        if (data) {
-            value = options.describeValue ? Html(options.describeValue(*data)) : "holds a value";
+        // The host's text first, as it was always asked for before the cell was written.
+        std::string described;
+        if (data && options.describeValue) {
+            described = options.describeValue(*data);
         }
-        std::string name = Html(text.name);
-        std::string cell = "<TD PORT=\"p" + text.hex + "\" ALIGN=\"LEFT\"";
-        if (pin.HasUpdatedData()) {
-            cell += std::string(" BGCOLOR=\"") + kMarkedFill + "\"";
-            name = "<B>" + name + "</B>";
+        const bool marked = pin.HasUpdatedData();
+        out << "<TD PORT=\"p";
+        out.Hex(pins[row].id) << "\" ALIGN=\"LEFT\"";
+        if (marked) {
+            out << " BGCOLOR=\"" << kMarkedFill << "\"><B>";
+            out.Html(pins[row].name) << "</B>: ";
+        } else {
+            out << ">";
+            out.Html(pins[row].name) << ": ";
         }
-        return cell + ">" + name + ": " + value + "<BR/><FONT POINT-SIZE=\"8\" COLOR=\"gray30\">" +
-               TypeLabel(pin.GetDataType()) + "</FONT></TD>";
+        if (!data) {
+            out << "<FONT COLOR=\"gray45\"><I>no value</I></FONT>";
+        } else if (options.describeValue) {
+            out.Html(described);
+        } else {
+            out << "holds a value";
+        }
+        out << "<BR/><FONT POINT-SIZE=\"8\" COLOR=\"gray30\">" << TypeLabel(pin.GetDataType())
+            << "</FONT></TD>";
     }
 
-    // Demangling costs more than the rest of a cell, and a graph has few types.
-    const std::string& TypeLabel(const std::type_info& type) {
+    // Demangling costs more than the rest of a cell, and a graph has few types; most pins in a
+    // row have the type of the pin before.
+    std::string_view TypeLabel(const std::type_info& type) {
+        if (&type == lastType) {
+            return *lastLabel;
+        }
         auto found = typeLabels.find(type);
         if (found == typeLabels.end()) {
-            found = typeLabels.emplace(type, Html(TypeName(type))).first;
+            std::string label;
+            StringSink sink{label};
+            PutHtml(sink, TypeName(type));
+            found = typeLabels.emplace(type, std::move(label)).first;
         }
+        lastType = &type;
+        lastLabel = &found->second;
         return found->second;
     }
 
@@ -275,15 +372,32 @@ private:
             }
         });
         SortById(upstreams);
-        const std::string indent = Indent(body.level);
-        const std::string& prefix = body.prefix;
-        for (const PinRecord* upstream : upstreams) {
-            const Text& from = body.pinTexts.at(upstream);
-            const Text& fromNode = body.nodeTexts.at(&upstream->Owner());
+        const std::string_view names = body.names;
+        auto textOf = [&body](const PinRecord* pin) -> const PinText& {
+            return body.pinTexts[pin->Place()];
+        };
+        constexpr std::size_t kPin = 12;
+        constexpr std::size_t kLinked = 6;
+        for (std::size_t at = 0; at < upstreams.size(); ++at) {
+            // In id order as well: the pins ahead first, then what they link.
+            if (at + kPin < upstreams.size()) {
+                Prefetch(upstreams[at + kPin]);
+            }
+            if (at + kLinked < upstreams.size()) {
+                const PinRecord* ahead = upstreams[at + kLinked];
+                Prefetch(&ahead->Owner());
+                Prefetch(&body.pinTexts[ahead->Place()]);
+                for (const PinRecord* downstream : ahead->Downstream()) {
+                    Prefetch(downstream);
+                }
+            }
+            const PinRecord* upstream = upstreams[at];
+            const PinText& from = textOf(upstream);
+            const GUID fromId = upstream->Id();
+            const GUID fromNode = upstream->Owner().Id();
             const PinSide fromSide = upstream->IsOutput() ? PinSide::Output : PinSide::Input;
             for (const PinRecord* downstream : upstream->Downstream()) {
-                const Text& to = body.pinTexts.at(downstream);
-                const Text& toNode = body.nodeTexts.at(&downstream->Owner());
+                const PinText& to = textOf(downstream);
                 const PinSide toSide = downstream->IsOutput() ? PinSide::Output : PinSide::Input;
                 const char* problem = nullptr;
                 if (fromSide != PinSide::Output || toSide != PinSide::Input) {
@@ -291,11 +405,15 @@ private:
                 } else if (upstream->Object().GetDataType() != downstream->Object().GetDataType()) {
                     problem = "types differ";
                 }
-                out << indent << prefix << "n" << fromNode.hex << ":p" << from.hex << ":"
-                    << Compass(fromSide) << " -> " << prefix << "n" << toNode.hex << ":p" << to.hex
-                    << ":" << Compass(toSide) << " [tooltip="
-                    << Quoted(fromNode.name + "." + from.name + " -> " + toNode.name + "." +
-                              to.name);
+                out.Indent(body.level) << body.prefix << "n";
+                out.Hex(fromNode) << ":p";
+                out.Hex(fromId) << ":" << Compass(fromSide) << " -> " << body.prefix << "n";
+                out.Hex(downstream->Owner().Id()) << ":p";
+                out.Hex(downstream->Id()) << ":" << Compass(toSide) << " [tooltip=\""
+                                          << names.substr(from.node, from.nodeLength) << "."
+                                          << names.substr(from.pin, from.pinLength) << " -> "
+                                          << names.substr(to.node, to.nodeLength) << "."
+                                          << names.substr(to.pin, to.pinLength) << "\"";
                 if (problem != nullptr) {
                     out << ", color=red, fontcolor=red, style=bold, label=<" << problem << ">";
                 }
@@ -305,18 +423,25 @@ private:
     }
 
     // Inputs sit in the table's left column and outputs in its right one.
-    static const char* Compass(PinSide side) { return side == PinSide::Input ? "w" : "e"; }
+    static const char* Compass(PinSide side) {
+        return side == PinSide::Input ? "w" : "e";
+    }
 
     static constexpr const char* kMapping =
         "style=dashed, color=gray50, arrowhead=empty, tooltip=\"ubernode pin and inner pin\"";
 
-    std::ostream& out;
+    TextOut out;
     const GraphvizOptions& options;
     int graphCount = 0;
     int clusterCount = 0;
     std::vector<std::unique_ptr<Body>> bodies; // the graphs being drawn, outermost first
     std::unordered_set<const Graph*> openGraphs;
     std::unordered_map<std::type_index, std::string> typeLabels;
+    const std::type_info* lastType = nullptr;
+    const std::string* lastLabel = nullptr;
+    // Scratch space, reused from node to node.
+    std::vector<NamedPin> inputs;
+    std::vector<NamedPin> outputs;
 };
 
 } // namespace

@@ -1,120 +1,119 @@
 #include "DiagnosticsGraphvizBody.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <iterator>
 #include <map>
 #include <utility>
 
 namespace datagraph::diagnostics {
 
-std::string Html(const std::string& text) {
-    std::string escaped;
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            escaped += "&amp;";
-            break;
-        case '<':
-            escaped += "&lt;";
-            break;
-        case '>':
-            escaped += "&gt;";
-            break;
-        case '"':
-            escaped += "&quot;";
-            break;
-        case '\n':
-            escaped += "<BR/>";
-            break;
-        default:
-            escaped += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
-        }
+TextOut::TextOut(std::ostream& out)
+    : out(out)
+    , buffer(kChunk)
+    , end(buffer.data())
+    , limit(buffer.data() + buffer.size()) {}
+
+TextOut& TextOut::operator<<(int number) {
+    char digits[16];
+    const int length = std::snprintf(digits, sizeof digits, "%d", number);
+    Put(digits, static_cast<std::size_t>(length));
+    return *this;
+}
+
+void TextOut::Flush() {
+    out.write(buffer.data(), static_cast<std::streamsize>(end - buffer.data()));
+    end = buffer.data();
+}
+
+void TextOut::PutLong(const char* data, std::size_t size) {
+    Flush();
+    if (size > buffer.size()) {
+        out.write(data, static_cast<std::streamsize>(size));
+        return;
     }
-    return escaped;
+    std::memcpy(end, data, size);
+    end += size;
 }
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (c == '\n') {
-            quoted += "\\n";
-        } else {
-            quoted += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
+void WriteHex(char* to, const GUID& id) {
+    // Each byte's two digits at once.
+    static const auto pairs = [] {
+        std::array<char, 512> table{};
+        const char* const digits = "0123456789abcdef";
+        for (std::size_t byte = 0; byte < 256; ++byte) {
+            table[2 * byte] = digits[byte >> 4];
+            table[2 * byte + 1] = digits[byte & 0x0f];
         }
+        return table;
+    }();
+    for (std::size_t i = 0; i < 16; ++i) {
+        std::memcpy(to + 2 * i, &pairs[2 * id.data[i]], 2);
     }
-    return quoted + "\"";
 }
-
-std::string Hex(const GUID& id) {
-    std::string hex = GUIDToString(id);
-    hex.erase(std::remove(hex.begin(), hex.end(), '-'), hex.end());
-    return hex;
-}
-
-std::string Indent(std::size_t level) {
-    const std::size_t deepestIndent = 20;
-    return std::string(2 * std::min(level, deepestIndent), ' ');
-}
-
-namespace {
 
 using NodeRecord = GraphStore::NodeRecord;
 
-// A node filed under a subgraph.
-struct Filing {
-    GUID node;
-    GUID subgraph;
-    const NodeRecord* record;
-};
+std::vector<Item> PlanBody(const GraphIndex& index, std::size_t level) {
+    const std::vector<const NodeRecord*>& nodes = index.SortedRecords();
+    // A node's place in id order, by its place in the store.
+    std::vector<std::size_t> places(index.Store().NodeCount());
+    for (std::size_t place = 0; place < nodes.size(); ++place) {
+        places[nodes[place]->Place()] = place;
+    }
 
-// Every filing of an existing node, by node id and then by subgraph id, each once: one walk over
-// the subgraph table and one sort.
-std::vector<Filing> FilingsByNode(const GraphStore& store) {
+    // Every filing of an existing node, dealt by the node's place (a counting sort): one walk over
+    // the subgraph table, which goes subgraph by subgraph in id order, so each node's filings
+    // come in subgraph order, a subgraph that lists a node twice twice in a row.
+    struct Filing {
+        std::size_t place;
+        GUID subgraph;
+    };
+
     std::vector<Filing> filings;
-    for (const auto& [subgraph, list] : store.Subgraphs()) {
+    std::vector<std::size_t> starts(nodes.size() + 1, 0);
+    for (const auto& [subgraph, list] : index.Store().Subgraphs()) {
         for (const auto* entry = list.first; entry != nullptr; entry = entry->Next()) {
             if (entry->Node() != nullptr) {
-                filings.push_back({entry->NodeId(), subgraph, entry->Node()});
+                const std::size_t place = places[entry->Node()->Place()];
+                filings.push_back({place, subgraph});
+                ++starts[place + 1];
             }
         }
     }
-    std::sort(filings.begin(), filings.end(), [](const Filing& left, const Filing& right) {
-        return left.node < right.node ||
-               (left.node == right.node && left.subgraph < right.subgraph);
-    });
-    filings.erase(std::unique(filings.begin(), filings.end(),
-                              [](const Filing& left, const Filing& right) {
-                                  return left.node == right.node && left.subgraph == right.subgraph;
-                              }),
-                  filings.end());
-    return filings;
-}
-
-} // namespace
-
-std::vector<Item> PlanBody(const GraphIndex& index, std::size_t level) {
-    const std::vector<Filing> filings = FilingsByNode(index.Store());
+    for (std::size_t place = 1; place < starts.size(); ++place) {
+        starts[place] += starts[place - 1];
+    }
+    std::vector<GUID> subgraphsOf(filings.size());
+    {
+        std::vector<std::size_t> next(starts.begin(), starts.end() - 1);
+        for (const Filing& filing : filings) {
+            subgraphsOf[next[filing.place]++] = filing.subgraph;
+        }
+    }
     std::vector<Item> items;
     std::map<GUID, std::vector<Item>> nodesOfCluster;
-    std::size_t next = 0;
-    for (const NodeRecord* node : index.SortedRecords()) {
-        if (next == filings.size() || filings[next].record != node) {
+    for (std::size_t place = 0; place < nodes.size(); ++place) {
+        const NodeRecord* node = nodes[place];
+        const std::size_t first = starts[place];
+        const std::size_t end = starts[place + 1];
+        if (first == end) {
             items.push_back({Item::Kind::Node, node->Id(), node, {}, level});
             continue;
         }
-        const GUID& home = filings[next++].subgraph;
+        const GUID& home = subgraphsOf[first];
         Item item{Item::Kind::Node, node->Id(), node, {}, level + 1};
-        for (; next < filings.size() && filings[next].record == node; ++next) {
-            item.otherSubgraphs.push_back(filings[next].subgraph);
+        for (std::size_t at = first + 1; at < end; ++at) {
+            if (subgraphsOf[at] != subgraphsOf[at - 1]) {
+                item.otherSubgraphs.push_back(subgraphsOf[at]);
+            }
         }
         nodesOfCluster[home].push_back(std::move(item));
     }
-    for (auto& [subgraph, nodes] : nodesOfCluster) {
+    for (auto& [subgraph, clustered] : nodesOfCluster) {
         items.push_back({Item::Kind::OpenCluster, subgraph, nullptr, {}, level});
-        std::move(nodes.begin(), nodes.end(), std::back_inserter(items));
+        std::move(clustered.begin(), clustered.end(), std::back_inserter(items));
         items.push_back({Item::Kind::CloseCluster, subgraph, nullptr, {}, level});
     }
     return items;

@@ -9,48 +9,6 @@
 
 namespace datagraph::diagnostics {
 
-IdTable::IdTable(std::size_t count) {
-    std::size_t size = 16;
-    while (size < count + count / 2) {
-        size *= 2;
-    }
-    slots.resize(size);
-    mask = size - 1;
-    const GUID random = CreateGUID();
-    std::memcpy(key, random.data, sizeof(key));
-}
-
-void IdTable::Insert(const GUID& id, std::uint64_t value) {
-    for (std::size_t at = Home(id);; at = (at + 1) & mask) {
-        if (slots[at].value == kFree) {
-            slots[at] = {id, value};
-            return;
-        }
-        if (slots[at].id == id) {
-            return;
-        }
-    }
-}
-
-std::optional<std::uint64_t> IdTable::Find(const GUID& id) const {
-    for (std::size_t at = Home(id);; at = (at + 1) & mask) {
-        if (slots[at].value == kFree) {
-            return std::nullopt;
-        }
-        if (slots[at].id == id) {
-            return slots[at].value;
-        }
-    }
-}
-
-std::size_t IdTable::Home(const GUID& id) const {
-    std::uint64_t words[2];
-    std::memcpy(words, id.data, sizeof(words));
-    std::uint64_t hash = (words[0] ^ key[0]) * 0x9e3779b97f4a7c15u;
-    hash = (hash ^ words[1] ^ key[1]) * 0xc2b2ae3d27d4eb4fu;
-    return static_cast<std::size_t>(hash ^ (hash >> 29)) & mask;
-}
-
 GraphIndex::GraphIndex(const Graph& graph)
     : graph(graph)
     , store(GraphStore::Of(graph)) {

@@ -132,6 +132,14 @@ public:
         /// True when the node has neither an input node nor an output node.
         bool IsUnconnected() const;
 
+        /// True once a traversal has found that its function is no ubernode (a node keeps its
+        /// function); false when that is not known yet.
+        bool IsKnownPlain() const { return functionKind == FunctionKind::Plain; }
+
+        /// Its place among the store's nodes, below NodeCount(): a walk that keeps something per
+        /// node keeps it in an array by place instead of a table by id.
+        std::size_t Place() const { return place; }
+
         /// Whether TraverseChanged may leave the node as it is: its last execution was by a
         /// traversal of this graph, ended well, and nothing it depends on has changed since.
         bool IsUpToDate() const { return upToDate; }
@@ -210,6 +218,9 @@ public:
 
         /// The links leaving this pin, oldest first.
         const PinList& Downstream() const { return downstream; }
+
+        /// Its place among the store's pins, below PinCount().
+        std::size_t Place() const { return place; }
 
     private:
         friend class GraphStore;
@@ -339,6 +350,9 @@ public:
     bool HasEntriesOfAbsentNode(const GUID& nodeId) const {
         return subgraphEntriesOfAbsentNodes.count(nodeId) != 0;
     }
+
+    /// Whether some subgraph lists an id that no node has.
+    bool HasEntriesOfAbsentNodes() const { return !subgraphEntriesOfAbsentNodes.empty(); }
 
     /// Removes the entries filed under an id that no node has; false when there were none.
     bool DestroyEntriesOfAbsentNode(const GUID& nodeId);
