@@ -1386,8 +1386,8 @@ bool HistoryHarness::InjectFailures(bool redo) {
         const HistorySnapshot after(*graph);
         if (const std::string difference = Difference(*current, after); !difference.empty()) {
             Fail("a " + std::string(redo ? "redo" : "undo") + " that ran out of memory at " +
-                 std::to_string(n) + " changed the graph: " + difference + ", the step: " +
-                 Describe(states[redo ? position + 1 : position].step));
+                 std::to_string(n) + " changed the graph: " + difference +
+                 ", the step: " + Describe(states[redo ? position + 1 : position].step));
         }
         if (!recorder->Take().empty() || history->UndoCount() != undoable ||
             history->RedoCount() != redoable) {
