@@ -19,9 +19,9 @@ void TwinHarness::CreateNode(const GraphPath& path) {
     for (int twin : {Full, Changed}) {
         Configure(twin);
     }
-    for (const auto& [from, to] : ChooseLinks(Resolve(Full, path), node)) {
-        Both("LinkPins " + Named(path, from) + " -> " + Named(path, to), path,
-             [&](Graph& g, int) { g.LinkPins(from, to); });
+    for (const auto& link : ChooseLinks(Resolve(Full, path), node)) {
+        Both("LinkPins " + Named(path, link.first) + " -> " + Named(path, link.second), path,
+             [&](Graph& g, int) { g.LinkPins(link.first, link.second); });
     }
 }
 
@@ -126,7 +126,8 @@ void TwinHarness::MakeCycle() {
 }
 
 void TwinHarness::OpenCycle() {
-    const auto [from, to] = *cycleLink;
+    const GUID from = cycleLink->first;
+    const GUID to = cycleLink->second;
     cycleLink.reset();
     if (Resolve(Full, {}).GetUpstreamPin(to) == from) {
         Both("UnlinkPins opening the cycle", {}, [&](Graph& g, int) { g.UnlinkPins(from, to); });
