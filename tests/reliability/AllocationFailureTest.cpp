@@ -8,6 +8,7 @@
 #include <datagraph/UbernodeNodeFunction.h>
 
 #include "GraphSnapshot.h"
+#include "InjectedAllocation.h"
 #include "StubFunction.h"
 #include "TestValues.h"
 #include "store/GraphStore.h"
@@ -15,76 +16,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <new>
 #include <string>
 #include <vector>
-
-namespace {
-
-// Allocations counted down to the one that fails; negative: none fails.
-long allocationsBeforeFailure = -1;
-
-void* Allocate(std::size_t size) {
-    if (allocationsBeforeFailure == 0) {
-        allocationsBeforeFailure = -1;
-        throw std::bad_alloc();
-    }
-    if (allocationsBeforeFailure > 0) {
-        --allocationsBeforeFailure;
-    }
-    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
-        return memory;
-    }
-    throw std::bad_alloc();
-}
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    return Allocate(size);
-}
-
-void* operator new[](std::size_t size) {
-    return Allocate(size);
-}
-
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Allocate(size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-
-void operator delete[](void* memory) noexcept {
-    std::free(memory);
-}
-
-void operator delete(void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
-
-void operator delete[](void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
-
-void operator delete(void* memory, const std::nothrow_t&) noexcept {
-    std::free(memory);
-}
-
-void operator delete[](void* memory, const std::nothrow_t&) noexcept {
-    std::free(memory);
-}
 
 namespace datagraph::test {
 namespace {
@@ -201,7 +136,7 @@ TEST(AllocationFailureTest, EveryFailedAllocationLeavesTheGraphConsistentAndAsIt
             Scene scene;
             const GraphSnapshot before(scene.graph);
             bool failed = false;
-            allocationsBeforeFailure = n;
+            reliability::allocation::FailAfter(n);
             try {
                 operation.run(scene);
             } catch (const std::bad_alloc&) {
@@ -210,8 +145,8 @@ TEST(AllocationFailureTest, EveryFailedAllocationLeavesTheGraphConsistentAndAsIt
                 ADD_FAILURE() << operation.name << " was refused: " << refused.what();
                 break;
             }
-            const bool injectionUnused = allocationsBeforeFailure >= 0;
-            allocationsBeforeFailure = -1;
+            const bool injectionUnused = reliability::allocation::Remaining() >= 0;
+            reliability::allocation::FailAfter(-1);
             if (!failed) {
                 EXPECT_TRUE(injectionUnused) << operation.name << " swallowed the failure at " << n;
                 break;

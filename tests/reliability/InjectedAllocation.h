@@ -1,7 +1,8 @@
 #pragma once
 
-// Failed allocations on demand, for the executables that replace the global operator new with a
-// counting one (EditHistoryModelTest.cpp). Single-threaded, like everything that calls a graph.
+// Failed allocations on demand, for the executables that link InjectedAllocation.cpp, which
+// replaces the global operator new with a counting one (the allocation-failure and history
+// suites). Single-threaded, like everything that calls a graph.
 
 namespace datagraph::reliability::allocation {
 
