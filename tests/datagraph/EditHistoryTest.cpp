@@ -29,6 +29,18 @@ protected:
         graph.GetPinToPinEdges(); // the live link table, which undo must keep in order
     }
 
+    // Undoes and redoes the history's last step twice, the graph matching `before` after each
+    // undo and `after` after each redo.
+    void ExpectUndoAndRedoTwice(EditHistory& history, const GraphSnapshot& before,
+                                const GraphSnapshot& after) {
+        for (int k = 0; k < 2; ++k) {
+            history.Undo();
+            EXPECT_EQ(GraphSnapshot(graph), before);
+            history.Redo();
+            EXPECT_EQ(GraphSnapshot(graph), after);
+        }
+    }
+
     const GUID mainSubgraph = CreateGUID();
     Graph graph{mainSubgraph};
     IntNode source = CountingSource();
@@ -236,13 +248,7 @@ TEST_F(EditHistoryTest, AStepOfTwoAssignmentsWithLinkEditsBetweenKeepsTheLinkTab
         graph.LinkPins(x.out, y.in);
         graph = second;
     }
-    const GraphSnapshot after(graph);
-    for (int k = 0; k < 2; ++k) {
-        history.Undo();
-        EXPECT_EQ(GraphSnapshot(graph), before);
-        history.Redo();
-        EXPECT_EQ(GraphSnapshot(graph), after);
-    }
+    ExpectUndoAndRedoTwice(history, before, GraphSnapshot(graph));
     history.Undo();
     graph.DestroyNode(a.Id()); // its links come out of the table
     EXPECT_EQ(graph.GetPinToPinEdges().size(), 1u);
@@ -267,13 +273,7 @@ TEST_F(EditHistoryTest, EditsOfOneStepOnTheSameNodeAreUndoneAndRedoneInTurn) {
         graph.CreateNode(extra.function, GetNullGUID());
         graph.DestroyInputPin(extra.Id(), extra.in);
     }
-    const GraphSnapshot after(graph);
-    for (int k = 0; k < 2; ++k) {
-        history.Undo();
-        EXPECT_EQ(GraphSnapshot(graph), before);
-        history.Redo();
-        EXPECT_EQ(GraphSnapshot(graph), after);
-    }
+    ExpectUndoAndRedoTwice(history, before, GraphSnapshot(graph));
     history.Undo();
     EXPECT_FALSE(graph.HasPin(pin));
     graph.Traverse();
