@@ -62,40 +62,40 @@ TEST(EditHistoryAllocationTest, StepsOfEditsOnTheSameNodeFailWholeAtEveryAllocat
     const std::vector<std::pair<std::string, std::function<void(Graph&)>>> steps = {
         {"a node made and destroyed",
          [&](Graph& graph) {
-             graph.CreateNode(Function(n, {{in, HistoryKind::A}}, {}), GetNullGUID());
+             graph.CreateNode(Function(n, {{in, ValueKind::A}}, {}), GetNullGUID());
              graph.DestroyNode(n);
          }},
         {"a node given a pin, an entry and links, then destroyed",
          [&](Graph& graph) {
-             graph.CreateNode(Function(n, {{in, HistoryKind::A}}, {}), GetNullGUID());
-             graph.CreateOutputPin(n, extra, typeid(HistoryValueA));
+             graph.CreateNode(Function(n, {{in, ValueKind::A}}, {}), GetNullGUID());
+             graph.CreateOutputPin(n, extra, typeid(ValueA));
              graph.LinkPins(upstream, in);
              graph.AssignNodeToExecutionSubgraphs(n, subgraph);
              graph.DestroyNode(n);
          }},
         {"a pin linked and then destroyed",
          [&](Graph& graph) {
-             graph.CreateNode(Function(n, {{in, HistoryKind::A}}, {}), GetNullGUID());
+             graph.CreateNode(Function(n, {{in, ValueKind::A}}, {}), GetNullGUID());
              graph.LinkPins(upstream, in);
              graph.DestroyOutputPin(m, upstream);
          }},
         {"a value written, then a pin destroyed",
          [&](Graph& graph) {
-             graph.CreateNode(Function(n, {{in, HistoryKind::A}}, {}), GetNullGUID());
-             graph.CreateOutputPin(n, extra, typeid(HistoryValueA));
+             graph.CreateNode(Function(n, {{in, ValueKind::A}}, {}), GetNullGUID());
+             graph.CreateOutputPin(n, extra, typeid(ValueA));
              graph.DestroyOutputPin(n, extra);
-             graph.PutDataOnPin(in, MakeHistoryValue(HistoryKind::A, 1));
+             graph.PutDataOnPin(in, MakeValue(ValueKind::A, 1));
          }},
         {"a value written on a node made, then overwritten by a traversal",
          [&](Graph& graph) {
-             graph.CreateNode(Function(n, {{in, HistoryKind::A}}, {}), GetNullGUID());
+             graph.CreateNode(Function(n, {{in, ValueKind::A}}, {}), GetNullGUID());
              graph.LinkPins(upstream, in);
-             graph.PutDataOnPin(in, MakeHistoryValue(HistoryKind::A, 1));
+             graph.PutDataOnPin(in, MakeValue(ValueKind::A, 1));
          }},
         {"a node destroyed after its graph was assigned",
          [&](Graph& graph) {
              Graph other(CreateGUID());
-             other.CreateNode(Function(n, {{in, HistoryKind::A}}, {}), GetNullGUID());
+             other.CreateNode(Function(n, {{in, ValueKind::A}}, {}), GetNullGUID());
              other.LinkPins(in, in);
              graph = other;
              graph.UnlinkInputPin(in);
@@ -106,7 +106,7 @@ TEST(EditHistoryAllocationTest, StepsOfEditsOnTheSameNodeFailWholeAtEveryAllocat
     for (const auto& [name, step] : steps) {
         Graph graph(CreateGUID());
         graph.GetPinToPinEdges();
-        graph.CreateNode(Function(m, {}, {{upstream, HistoryKind::A}}), GetNullGUID());
+        graph.CreateNode(Function(m, {}, {{upstream, ValueKind::A}}), GetNullGUID());
         EditHistory history(graph);
         {
             EditHistory::Transaction transaction(history);

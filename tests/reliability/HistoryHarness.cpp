@@ -175,8 +175,8 @@ Outcome Capture(const std::function<void()>& call) {
 
 const char* const missingKey = "invalid unordered_map<K, T> key";
 
-HistoryKind KindOfType(const std::type_index& type) {
-    return type == typeid(HistoryValueA) ? HistoryKind::A : HistoryKind::B;
+ValueKind KindOfType(const std::type_index& type) {
+    return type == typeid(ValueA) ? ValueKind::A : ValueKind::B;
 }
 
 } // namespace
@@ -456,8 +456,8 @@ void HistoryHarness::Finish() {
     if (!recorder->Take().empty()) {
         Fail("the observer heard the graph or history going away");
     }
-    if (HistoryValue::Live() != 0 || HistoryFunction::Live() != 0) {
-        Fail(std::to_string(HistoryValue::Live()) + " values and " +
+    if (ModelValue::LiveCount() != 0 || HistoryFunction::Live() != 0) {
+        Fail(std::to_string(ModelValue::LiveCount()) + " values and " +
              std::to_string(HistoryFunction::Live()) + " node functions outlive the graph");
     }
 }
@@ -581,7 +581,7 @@ std::shared_ptr<HistoryFunction> HistoryHarness::NewFunction(const GUID& id,
                 continue; // one schema cannot name a pin twice
             }
             used.insert(pin);
-            side->emplace_back(pin, choices.Chance(60) ? HistoryKind::A : HistoryKind::B);
+            side->emplace_back(pin, choices.Chance(60) ? ValueKind::A : ValueKind::B);
         }
     }
     // A schema names each pin once; the same id on both sides is a clash the graph refuses.
@@ -789,7 +789,7 @@ void HistoryHarness::CreatePin() {
     const GUID nodeId = PickNode(90);
     const GUID pinId = PickPin(10, 50);
     const bool output = choices.Chance(50);
-    const HistoryKind kind = choices.Chance(50) ? HistoryKind::A : HistoryKind::B;
+    const ValueKind kind = choices.Chance(50) ? ValueKind::A : ValueKind::B;
     Expectation expectation;
     if (current->nodes.count(nodeId) == 0) {
         expectation = Expectation::Refused(Outcome::Kind::GraphException, "Node does not exist");
@@ -808,8 +808,8 @@ void HistoryHarness::CreatePin() {
     Perform(std::string(output ? "CreateOutputPin(" : "CreateInputPin(") + ShortName(nodeId) +
                 ", " + ShortName(pinId) + ")",
             std::move(expectation), [&] {
-                output ? graph->CreateOutputPin(nodeId, pinId, TypeOfKind(kind))
-                       : graph->CreateInputPin(nodeId, pinId, TypeOfKind(kind));
+                output ? graph->CreateOutputPin(nodeId, pinId, TypeOf(kind))
+                       : graph->CreateInputPin(nodeId, pinId, TypeOf(kind));
             });
 }
 
@@ -923,18 +923,16 @@ void HistoryHarness::WriteValue(bool throughPin) {
     } else if (roll < 22) {
         what = "null";
     } else {
-        HistoryKind kind =
-            pin != current->pins.end() ? KindOfType(pin->second.type) : HistoryKind::A;
+        ValueKind kind = pin != current->pins.end() ? KindOfType(pin->second.type) : ValueKind::A;
         if (roll < 32) { // of another type
-            kind = kind == HistoryKind::B || choices.Chance(50) ? HistoryKind::DerivedA
-                                                                : HistoryKind::B;
-            if (pin != current->pins.end() && KindOfType(pin->second.type) == HistoryKind::B &&
-                kind == HistoryKind::B) {
-                kind = HistoryKind::A;
+            kind = kind == ValueKind::B || choices.Chance(50) ? ValueKind::DerivedA : ValueKind::B;
+            if (pin != current->pins.end() && KindOfType(pin->second.type) == ValueKind::B &&
+                kind == ValueKind::B) {
+                kind = ValueKind::A;
             }
         }
-        value = MakeHistoryValue(kind, static_cast<int>(choices.Below(1000)));
-        what = "value #" + std::to_string(static_cast<const HistoryValue&>(*value).Serial());
+        value = MakeValue(kind, static_cast<int>(choices.Below(1000)));
+        what = "value #" + std::to_string(static_cast<const ModelValue&>(*value).Serial());
     }
     Expectation expectation;
     if (pin == current->pins.end()) {
@@ -947,7 +945,7 @@ void HistoryHarness::WriteValue(bool throughPin) {
             Expectation::Refused(Outcome::Kind::GraphException, "Data value has incorrect type");
     } else {
         expectation.notices.push_back(Notice("PinDataWritten", {pinId}));
-        const PinData after{value.get(), static_cast<const HistoryValue&>(*value).Serial(), true};
+        const PinData after{value.get(), static_cast<const ModelValue&>(*value).Serial(), true};
         if (after != pin->second.data) {
             Edit edit(Edit::Kind::Write);
             edit.first = pinId;
@@ -1115,8 +1113,8 @@ void HistoryHarness::AssignGraph() {
         const HistorySnapshot built(other);
         for (const auto& [id, pin] : built.pins) {
             if (choices.Chance(40)) {
-                other.PutDataOnPin(id, MakeHistoryValue(KindOfType(pin.type),
-                                                        static_cast<int>(choices.Below(1000))));
+                other.PutDataOnPin(
+                    id, MakeValue(KindOfType(pin.type), static_cast<int>(choices.Below(1000))));
             }
             if (!pin.output && choices.Chance(50)) {
                 for (const auto& [from, source] : built.pins) {
@@ -1327,9 +1325,8 @@ void HistoryHarness::Traversal() {
         for (const auto& [id, pin] : after.pins) {
             const PinView& other = full.pins.at(id);
             const auto content = [](const PinData& data) {
-                return data.value != nullptr
-                           ? static_cast<const HistoryValue*>(data.value)->Content()
-                           : -1;
+                return data.value != nullptr ? static_cast<const ModelValue*>(data.value)->Content()
+                                             : -1;
             };
             if (content(pin.data) != content(other.data) || pin.data.mark != other.data.mark) {
                 Fail("TraverseChanged left pin " + ShortName(id) +
@@ -1539,11 +1536,12 @@ void HistoryHarness::ForgetHistory() {
         }
     }
     if (HistoryFunction::Live() != static_cast<long>(current->nodes.size()) ||
-        HistoryValue::Live() != static_cast<long>(values.size())) {
+        ModelValue::LiveCount() != static_cast<long>(values.size())) {
         Fail("the forgotten steps still hold " +
              std::to_string(HistoryFunction::Live() - static_cast<long>(current->nodes.size())) +
              " node functions and " +
-             std::to_string(HistoryValue::Live() - static_cast<long>(values.size())) + " values");
+             std::to_string(ModelValue::LiveCount() - static_cast<long>(values.size())) +
+             " values");
     }
 }
 

@@ -27,7 +27,7 @@ void Require(bool condition, const std::string& what) {
 
 PinData DataOf(const Pin& pin) {
     const std::shared_ptr<const IDataValue> value = pin.GetData();
-    const auto* ours = dynamic_cast<const HistoryValue*>(value.get());
+    const auto* ours = dynamic_cast<const ModelValue*>(value.get());
     Require(value == nullptr || ours != nullptr, "a pin holds a value the suite did not make");
     return PinData{value.get(), ours != nullptr ? ours->Serial() : 0, pin.HasUpdatedData()};
 }

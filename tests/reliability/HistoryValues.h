@@ -1,13 +1,14 @@
 #pragma once
 
-// The host objects of the edit-history suite: values of three run-time types that each carry a
-// serial number of their own (so that an object is told from a copy even at a reused address) and
-// a content (equal for a value and its clone), and node functions whose outputs depend only on the
-// contents of their inputs. Both count the objects alive, so that a sequence can check that
-// nothing it made outlives the graph and its history.
+// The node functions of the edit-history suite, whose outputs depend only on the contents of their
+// inputs (the values are the reliability suites' own, ModelValues.h). Functions and values count
+// the objects alive, so that a sequence can check that nothing it made outlives the graph and its
+// history.
 
 #include <datagraph/EditHistory.h>
 #include <datagraph/INodeFunction.h>
+
+#include "ModelValues.h"
 
 #include <memory>
 #include <stdexcept>
@@ -17,112 +18,6 @@
 #include <vector>
 
 namespace datagraph::reliability {
-
-enum class HistoryKind { A, B, DerivedA };
-
-class HistoryValue : public IDataValue {
-public:
-    explicit HistoryValue(int content)
-        : content(content)
-        , serial(++Serials()) {
-        ++Live();
-    }
-
-    HistoryValue(const HistoryValue& other)
-        : IDataValue(other)
-        , content(other.content)
-        , serial(++Serials()) {
-        ++Live();
-    }
-
-    HistoryValue& operator=(const HistoryValue&) = delete;
-
-    ~HistoryValue() override { --Live(); }
-
-    int Content() const { return content; }
-
-    long Serial() const { return serial; }
-
-    virtual HistoryKind Kind() const = 0;
-
-    static long& Live() {
-        static long live = 0;
-        return live;
-    }
-
-private:
-    static long& Serials() {
-        static long serials = 0;
-        return serials;
-    }
-
-    int content;
-    long serial;
-};
-
-class HistoryValueA : public HistoryValue {
-public:
-    using HistoryValue::HistoryValue;
-
-    std::unique_ptr<IDataValue> Clone() const override {
-        return std::make_unique<HistoryValueA>(*this);
-    }
-
-    const std::type_info& GetType() const override { return typeid(HistoryValueA); }
-
-    HistoryKind Kind() const override { return HistoryKind::A; }
-};
-
-class HistoryValueB : public HistoryValue {
-public:
-    using HistoryValue::HistoryValue;
-
-    std::unique_ptr<IDataValue> Clone() const override {
-        return std::make_unique<HistoryValueB>(*this);
-    }
-
-    const std::type_info& GetType() const override { return typeid(HistoryValueB); }
-
-    HistoryKind Kind() const override { return HistoryKind::B; }
-};
-
-/// An A in C++ terms, which a pin of type A refuses all the same.
-class HistoryValueDerivedA : public HistoryValueA {
-public:
-    using HistoryValueA::HistoryValueA;
-
-    std::unique_ptr<IDataValue> Clone() const override {
-        return std::make_unique<HistoryValueDerivedA>(*this);
-    }
-
-    const std::type_info& GetType() const override { return typeid(HistoryValueDerivedA); }
-
-    HistoryKind Kind() const override { return HistoryKind::DerivedA; }
-};
-
-inline const std::type_info& TypeOfKind(HistoryKind kind) {
-    switch (kind) {
-    case HistoryKind::A:
-        return typeid(HistoryValueA);
-    case HistoryKind::B:
-        return typeid(HistoryValueB);
-    case HistoryKind::DerivedA:
-        break;
-    }
-    return typeid(HistoryValueDerivedA);
-}
-
-inline std::shared_ptr<const IDataValue> MakeHistoryValue(HistoryKind kind, int content) {
-    switch (kind) {
-    case HistoryKind::A:
-        return std::make_shared<const HistoryValueA>(content);
-    case HistoryKind::B:
-        return std::make_shared<const HistoryValueB>(content);
-    case HistoryKind::DerivedA:
-        break;
-    }
-    return std::make_shared<const HistoryValueDerivedA>(content);
-}
 
 /// Raised by the suite's host objects; deliberately not a GraphException.
 struct HistoryHostError : std::runtime_error {
@@ -142,7 +37,7 @@ struct FunctionContext {
 
 class HistoryFunction : public INodeFunction {
 public:
-    using Pins = std::vector<std::pair<GUID, HistoryKind>>;
+    using Pins = std::vector<std::pair<GUID, ValueKind>>;
 
     HistoryFunction(const GUID& id, int salt, Pins inputs, Pins outputs,
                     std::shared_ptr<FunctionContext> context)
@@ -197,12 +92,12 @@ public:
         }
         int sum = 0;
         for (const auto& entry : in) {
-            sum += static_cast<const HistoryValue&>(*entry.second).Content();
+            sum += static_cast<const ModelValue&>(*entry.second).Content();
         }
         DataMap out;
         int k = 0;
         for (const auto& [pin, kind] : outputs) {
-            out.emplace(pin, MakeHistoryValue(kind, (salt * 31 + ++k * 7 + sum) % 1000 + 1));
+            out.emplace(pin, MakeValue(kind, (salt * 31 + ++k * 7 + sum) % 1000 + 1));
         }
         return out;
     }
@@ -227,7 +122,7 @@ private:
     static Schema SchemaOf(const Pins& pins) {
         Schema schema;
         for (const auto& [pin, kind] : pins) {
-            schema.emplace(pin, TypeOfKind(kind));
+            schema.emplace(pin, TypeOf(kind));
         }
         return schema;
     }

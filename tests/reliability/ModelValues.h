@@ -1,8 +1,9 @@
 #pragma once
 
 // The values of the reliability suites: three kinds that differ only in their run-time type, one
-// of them derived from another, each carrying an int so that a clone can be told from a stranger.
-// Clone and GetType are counted by the fault plan.
+// of them derived from another, each carrying an int so that a clone can be told from a stranger,
+// and a serial number of its own, so that an object is told from its copy even at a reused
+// address. Clone and GetType are counted by the fault plan.
 
 #include "FaultPlan.h"
 
@@ -22,13 +23,15 @@ inline const std::type_info& TypeOf(ValueKind kind);
 class ModelValue : public IDataValue {
 public:
     explicit ModelValue(int content)
-        : content(content) {
+        : content(content)
+        , serial(++Serials()) {
         ++LiveCount();
     }
 
     ModelValue(const ModelValue& other)
         : IDataValue(other)
-        , content(other.content) {
+        , content(other.content)
+        , serial(++Serials()) {
         ++LiveCount();
     }
 
@@ -56,6 +59,8 @@ public:
 
     int Content() const { return content; }
 
+    long Serial() const { return serial; }
+
     virtual ValueKind Kind() const = 0;
 
 private:
@@ -63,7 +68,13 @@ private:
 
     virtual void TypeAsked() const {}
 
+    static long& Serials() {
+        static long serials = 0;
+        return serials;
+    }
+
     int content;
+    long serial;
 };
 
 class ValueA : public ModelValue {
