@@ -3,6 +3,7 @@
 #include <datagraph/UbernodeNodeFunction.h>
 
 #include "DiagnosticsGraphvizBody.h"
+#include "Prefetch.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -143,15 +144,7 @@ private:
         }
     }
 
-    static void Prefetch(const void* address) {
-#if defined(__GNUC__)
-        if (address != nullptr) {
-            __builtin_prefetch(address);
-        }
-#else
-        static_cast<void>(address);
-#endif
-    }
+    static void Prefetch(const void* address) { PrefetchLines(address); }
 
     void WriteItem(Body& body, const Item& item) {
         switch (item.kind) {
@@ -423,9 +416,7 @@ private:
     }
 
     // Inputs sit in the table's left column and outputs in its right one.
-    static const char* Compass(PinSide side) {
-        return side == PinSide::Input ? "w" : "e";
-    }
+    static const char* Compass(PinSide side) { return side == PinSide::Input ? "w" : "e"; }
 
     static constexpr const char* kMapping =
         "style=dashed, color=gray50, arrowhead=empty, tooltip=\"ubernode pin and inner pin\"";

@@ -65,17 +65,6 @@ public:
             }
         }
 
-        template <typename Visit> void ForEachBackwards(Visit&& visit) {
-            for (auto block = more.rbegin(); block != more.rend(); ++block) {
-                for (auto toggle = block->rbegin(); toggle != block->rend(); ++toggle) {
-                    visit(*toggle);
-                }
-            }
-            for (auto toggle = first.rbegin(); toggle != first.rend(); ++toggle) {
-                visit(*toggle);
-            }
-        }
-
     private:
         static constexpr std::size_t blockSize = 256;
 

@@ -7,6 +7,7 @@
 #include <datagraph/Graph.h>
 
 #include "Hidden.h"
+#include "Prefetch.h"
 #include "run/NodeRun.h"
 #include "run/TraversalLoop.h"
 #include "run/TraversalPlan.h"
@@ -88,31 +89,13 @@ private:
     static constexpr std::size_t functionDistance = 2;
     static constexpr std::size_t prefetchedPins = 4; // of each list
 
-    static void PrefetchLines(const void* start, int lines) {
-        const char* line = static_cast<const char*>(start);
-        for (int k = 0; k < lines; ++k) {
-#if defined(__GNUC__)
-            __builtin_prefetch(line + 64 * k);
-#else
-            static_cast<void>(line);
-#endif
-        }
-#if defined(__GNUC__)
-        // A prefetch alone does not count as an effect: without this, the optimiser takes the
-        // look-ahead for a function without effects and drops the call.
-        __asm__ __volatile__("");
-#endif
-    }
-
     static void PrefetchPins(const GraphStore::PinList& pins) {
         for (std::size_t k = 0; k < std::min(pins.size(), prefetchedPins); ++k) {
             PrefetchLines(pins[k], 2);
         }
     }
 
-    bool RecordsAreCurrent() const {
-        return GraphStore::Of(graph).StructureVersion() == version;
-    }
+    bool RecordsAreCurrent() const { return GraphStore::Of(graph).StructureVersion() == version; }
 
     InterfaceSteps& Interface();
 

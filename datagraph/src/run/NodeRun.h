@@ -8,6 +8,7 @@
 #include <datagraph/INodeFunction.h>
 
 #include "Hidden.h"
+#include "Prefetch.h"
 #include "store/GraphStore.h"
 
 #include <algorithm>
@@ -193,16 +194,8 @@ struct DATAGRAPH_HIDDEN RecordPins {
         }
     }
 
-    // A prefetch of the record's first two cache lines.
-    static void Prefetch(const void* record) {
-#if defined(__GNUC__)
-        __builtin_prefetch(record);
-        __builtin_prefetch(static_cast<const char*>(record) + 64);
-        __asm__ __volatile__(""); // else the optimiser drops a call whose only effect this is
-#else
-        static_cast<void>(record);
-#endif
-    }
+    // A record's first two cache lines.
+    static void Prefetch(const void* record) { PrefetchLines(record, 2); }
 };
 
 /// After a node ran: every output pin of it that carries the updated-data mark gives its value
