@@ -53,14 +53,12 @@ void WriteHex(char* to, const GUID& id) {
     }
 }
 
-using NodeRecord = GraphStore::NodeRecord;
-
-std::vector<Item> PlanBody(const GraphIndex& index, std::size_t level) {
-    const std::vector<const NodeRecord*>& nodes = index.SortedRecords();
+std::vector<Item> PlanBody(const GraphStore& store, const std::vector<PlacedNode>& byId,
+                           std::size_t level) {
     // A node's place in id order, by its place in the store.
-    std::vector<std::size_t> places(index.Store().NodeCount());
-    for (std::size_t place = 0; place < nodes.size(); ++place) {
-        places[nodes[place]->Place()] = place;
+    std::vector<std::size_t> places(store.NodeCount());
+    for (std::size_t place = 0; place < byId.size(); ++place) {
+        places[byId[place].place] = place;
     }
 
     // Every filing of an existing node, dealt by the node's place (a counting sort): one walk over
@@ -72,8 +70,8 @@ std::vector<Item> PlanBody(const GraphIndex& index, std::size_t level) {
     };
 
     std::vector<Filing> filings;
-    std::vector<std::size_t> starts(nodes.size() + 1, 0);
-    for (const auto& [subgraph, list] : index.Store().Subgraphs()) {
+    std::vector<std::size_t> starts(byId.size() + 1, 0);
+    for (const auto& [subgraph, list] : store.Subgraphs()) {
         for (const auto* entry = list.first; entry != nullptr; entry = entry->Next()) {
             if (entry->Node() != nullptr) {
                 const std::size_t place = places[entry->Node()->Place()];
@@ -93,17 +91,18 @@ std::vector<Item> PlanBody(const GraphIndex& index, std::size_t level) {
         }
     }
     std::vector<Item> items;
+    items.reserve(byId.size());
     std::map<GUID, std::vector<Item>> nodesOfCluster;
-    for (std::size_t place = 0; place < nodes.size(); ++place) {
-        const NodeRecord* node = nodes[place];
+    for (std::size_t place = 0; place < byId.size(); ++place) {
+        const PlacedNode& node = byId[place];
         const std::size_t first = starts[place];
         const std::size_t end = starts[place + 1];
         if (first == end) {
-            items.push_back({Item::Kind::Node, node->Id(), node, {}, level});
+            items.push_back({Item::Kind::Node, node.id, node.place, {}, level});
             continue;
         }
         const GUID& home = subgraphsOf[first];
-        Item item{Item::Kind::Node, node->Id(), node, {}, level + 1};
+        Item item{Item::Kind::Node, node.id, node.place, {}, level + 1};
         for (std::size_t at = first + 1; at < end; ++at) {
             if (subgraphsOf[at] != subgraphsOf[at - 1]) {
                 item.otherSubgraphs.push_back(subgraphsOf[at]);
@@ -112,9 +111,9 @@ std::vector<Item> PlanBody(const GraphIndex& index, std::size_t level) {
         nodesOfCluster[home].push_back(std::move(item));
     }
     for (auto& [subgraph, clustered] : nodesOfCluster) {
-        items.push_back({Item::Kind::OpenCluster, subgraph, nullptr, {}, level});
+        items.push_back({Item::Kind::OpenCluster, subgraph, 0, {}, level});
         std::move(clustered.begin(), clustered.end(), std::back_inserter(items));
-        items.push_back({Item::Kind::CloseCluster, subgraph, nullptr, {}, level});
+        items.push_back({Item::Kind::CloseCluster, subgraph, 0, {}, level});
     }
     return items;
 }

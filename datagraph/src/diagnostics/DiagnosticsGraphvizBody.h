@@ -166,17 +166,25 @@ private:
     char* limit;
 };
 
+/// A node of the drawing: its id and its place in the store.
+struct PlacedNode {
+    GUID id;
+    std::size_t place;
+};
+
 /// One thing a graph's body draws.
 struct Item {
     enum class Kind { Node, OpenCluster, CloseCluster } kind;
-    GUID id;                            // the cluster's subgraph
-    const GraphStore::NodeRecord* node; // of a node
+    GUID id;                       // of the node, or the cluster's subgraph
+    std::size_t place;             // of a node: its place in the store
     IdentifierList otherSubgraphs; // of a node: the subgraphs it is filed under besides its home
     std::size_t level;
 };
 
 /// What a graph's body draws, in order: the nodes outside any execution subgraph, then one
-/// cluster per subgraph with the nodes it is home to (its smallest subgraph id), nodes in id order.
-std::vector<Item> PlanBody(const GraphIndex& index, std::size_t level);
+/// cluster per subgraph with the nodes it is home to (its smallest subgraph id), nodes in id
+/// order. `byId` holds every node of the store, in id order.
+std::vector<Item> PlanBody(const GraphStore& store, const std::vector<PlacedNode>& byId,
+                           std::size_t level);
 
 } // namespace datagraph::diagnostics

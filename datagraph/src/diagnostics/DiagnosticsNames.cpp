@@ -17,8 +17,6 @@ GraphIndex::GraphIndex(const Graph& graph)
     SortById(sorted);
 }
 
-namespace {
-
 std::optional<PinOwner> OwnerIn(const GraphStore& store, const GUID& pinId) {
     const GraphStore::PinRecord* pin = store.FindPin(pinId);
     if (pin == nullptr) {
@@ -26,8 +24,6 @@ std::optional<PinOwner> OwnerIn(const GraphStore& store, const GUID& pinId) {
     }
     return PinOwner{pin->Owner().Id(), pin->IsOutput() ? PinSide::Output : PinSide::Input};
 }
-
-} // namespace
 
 std::optional<PinOwner> GraphIndex::OwnerOf(const GUID& pinId) const {
     return OwnerIn(store, pinId);

@@ -77,29 +77,32 @@ private:
     }
 };
 
-/// The records in id order, in time linear in their number for ids drawn at random. A long list
-/// is dealt into buckets by the leading bits of the ids, about one record per bucket, and each
-/// bucket sorted on its own; ids that share their leading bits (a host's own scheme) only make
-/// some buckets longer, and those take n log n. Every step reads the ids copied next to the
-/// records, never a record: on a large graph those reads miss the cache.
-template <typename Record> void SortById(std::vector<const Record*>& records) {
+/// Sorts `entries` by the ids `idOf` gives, in time linear in their number for ids drawn at
+/// random. A long list is dealt into buckets by the leading bits of the ids, about one entry per
+/// bucket, and each bucket sorted on its own; ids that share their leading bits (a host's own
+/// scheme) only make some buckets longer, and those take n log n. Each id is read once, in the
+/// order of the entries, and copied next to its entry's place: when the ids sit in records
+/// spread over a large graph, reading them in any other order misses the cache at every step.
+/// Entries of equal ids keep their order.
+template <typename Entry, typename IdOf> void SortByIdOf(std::vector<Entry>& entries, IdOf idOf) {
     constexpr std::size_t kShort = 32;
-    if (records.size() <= kShort) {
-        std::sort(records.begin(), records.end(),
-                  [](const Record* left, const Record* right) { return left->Id() < right->Id(); });
+    if (entries.size() <= kShort) {
+        std::stable_sort(
+            entries.begin(), entries.end(),
+            [&idOf](const Entry& left, const Entry& right) { return idOf(left) < idOf(right); });
         return;
     }
-    using Keyed = std::pair<IdKey, const Record*>;
+    using Keyed = std::pair<IdKey, std::size_t>; // the id, and the entry's place
     int bits = 1;
-    while (bits < 20 && (std::size_t(1) << (bits + 1)) <= records.size()) {
+    while (bits < 20 && (std::size_t(1) << (bits + 1)) <= entries.size()) {
         ++bits;
     }
     const int shift = 64 - bits;
     std::vector<std::size_t> starts((std::size_t(1) << bits) + 1, 0);
     std::vector<Keyed> keyed;
-    keyed.reserve(records.size());
-    for (const Record* record : records) {
-        keyed.emplace_back(IdKey(record->Id()), record);
+    keyed.reserve(entries.size());
+    for (std::size_t at = 0; at < entries.size(); ++at) {
+        keyed.emplace_back(IdKey(idOf(entries[at])), at);
         ++starts[(keyed.back().first.high >> shift) + 1];
     }
     for (std::size_t bucket = 1; bucket < starts.size(); ++bucket) {
@@ -111,7 +114,8 @@ template <typename Record> void SortById(std::vector<const Record*>& records) {
         dealt[next[entry.first.high >> shift]++] = entry;
     }
     const auto byKey = [](const Keyed& left, const Keyed& right) {
-        return left.first < right.first;
+        return left.first < right.first ||
+               (!(right.first < left.first) && left.second < right.second);
     };
     for (std::size_t bucket = 0; bucket + 1 < starts.size(); ++bucket) {
         if (starts[bucket + 1] - starts[bucket] > 1) {
@@ -119,10 +123,21 @@ template <typename Record> void SortById(std::vector<const Record*>& records) {
                       dealt.begin() + static_cast<std::ptrdiff_t>(starts[bucket + 1]), byKey);
         }
     }
-    for (std::size_t at = 0; at < dealt.size(); ++at) {
-        records[at] = dealt[at].second;
+    std::vector<Entry> sorted;
+    sorted.reserve(entries.size());
+    for (const Keyed& entry : dealt) {
+        sorted.push_back(std::move(entries[entry.second]));
     }
+    entries.swap(sorted);
 }
+
+/// The records in id order (see SortByIdOf).
+template <typename Record> void SortById(std::vector<const Record*>& records) {
+    SortByIdOf(records, [](const Record* record) { return GUID(record->Id()); });
+}
+
+/// The owning node and side of a pin, or nothing for an id that no node of the store owns.
+std::optional<PinOwner> OwnerIn(const GraphStore& store, const GUID& pinId);
 
 /// The demangled name of a type, as a person writes it.
 std::string TypeName(const std::type_info& type);
