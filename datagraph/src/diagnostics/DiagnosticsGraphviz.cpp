@@ -171,6 +171,11 @@ private:
         }
         body.nodes.resize(store.NodeCount());
         body.pins.reserve(store.PinCount());
+        // Room for the usual case at once, so that the lists are not copied as they grow; a
+        // large block's untouched pages cost nothing.
+        body.upstreams.reserve(store.PinCount());
+        body.targets.reserve(store.PinCount());
+        body.text.reserve(kTextPerNode * store.NodeCount() + kTextPerPin * store.PinCount());
         std::vector<std::uint32_t> cardOfPin(store.PinCount());
         std::vector<PlacedNode> byId;
         byId.reserve(store.NodeCount());
@@ -538,6 +543,10 @@ private:
 
     // Inputs sit in the table's left column and outputs in its right one.
     static const char* Compass(const PinCard& pin) { return pin.output ? "e" : "w"; }
+
+    // Enough text for a node with a name of a dozen characters and short pin names.
+    static constexpr std::size_t kTextPerNode = 32;
+    static constexpr std::size_t kTextPerPin = 48;
 
     static constexpr const char* kMapping =
         "style=dashed, color=gray50, arrowhead=empty, tooltip=\"ubernode pin and inner pin\"";

@@ -90,30 +90,42 @@ std::vector<Item> PlanBody(const GraphStore& store, const std::vector<PlacedNode
             subgraphsOf[next[filing.place]++] = filing.subgraph;
         }
     }
-    std::vector<Item> items;
-    items.reserve(byId.size());
-    std::map<GUID, std::vector<Item>> nodesOfCluster;
+    // Where each cluster's nodes go: the nodes outside any subgraph come first, then each
+    // cluster between its opening and its closing, so that the items are placed where they stay.
+    std::size_t unfiled = 0;
+    std::map<GUID, std::size_t> nextOfCluster; // counts, then the place of the next node
+    for (std::size_t place = 0; place < byId.size(); ++place) {
+        if (starts[place] == starts[place + 1]) {
+            ++unfiled;
+        } else {
+            ++nextOfCluster[subgraphsOf[starts[place]]];
+        }
+    }
+    std::vector<Item> items(byId.size() + 2 * nextOfCluster.size());
+    std::size_t at = unfiled;
+    for (auto& [subgraph, next] : nextOfCluster) {
+        const std::size_t count = next;
+        items[at] = {Item::Kind::OpenCluster, subgraph, 0, {}, level};
+        items[at + 1 + count] = {Item::Kind::CloseCluster, subgraph, 0, {}, level};
+        next = at + 1;
+        at += count + 2;
+    }
+    std::size_t nextUnfiled = 0;
     for (std::size_t place = 0; place < byId.size(); ++place) {
         const PlacedNode& node = byId[place];
         const std::size_t first = starts[place];
         const std::size_t end = starts[place + 1];
         if (first == end) {
-            items.push_back({Item::Kind::Node, node.id, node.place, {}, level});
+            items[nextUnfiled++] = {Item::Kind::Node, node.id, node.place, {}, level};
             continue;
         }
-        const GUID& home = subgraphsOf[first];
-        Item item{Item::Kind::Node, node.id, node.place, {}, level + 1};
-        for (std::size_t at = first + 1; at < end; ++at) {
-            if (subgraphsOf[at] != subgraphsOf[at - 1]) {
-                item.otherSubgraphs.push_back(subgraphsOf[at]);
+        Item& item = items[nextOfCluster[subgraphsOf[first]]++];
+        item = {Item::Kind::Node, node.id, node.place, {}, level + 1};
+        for (std::size_t filed = first + 1; filed < end; ++filed) {
+            if (subgraphsOf[filed] != subgraphsOf[filed - 1]) {
+                item.otherSubgraphs.push_back(subgraphsOf[filed]);
             }
         }
-        nodesOfCluster[home].push_back(std::move(item));
-    }
-    for (auto& [subgraph, clustered] : nodesOfCluster) {
-        items.push_back({Item::Kind::OpenCluster, subgraph, 0, {}, level});
-        std::move(clustered.begin(), clustered.end(), std::back_inserter(items));
-        items.push_back({Item::Kind::CloseCluster, subgraph, 0, {}, level});
     }
     return items;
 }

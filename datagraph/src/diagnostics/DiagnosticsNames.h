@@ -78,8 +78,9 @@ private:
 };
 
 /// Sorts `entries` by the ids `idOf` gives, in time linear in their number for ids drawn at
-/// random. A long list is dealt into buckets by the leading bits of the ids, about one entry per
-/// bucket, and each bucket sorted on its own; ids that share their leading bits (a host's own
+/// random. A long list is dealt into buckets by the leading bits of the ids, about eight entries
+/// per bucket and at most 65,536 buckets (their counts stay in a fast cache), and each bucket
+/// sorted on its own; ids that share their leading bits (a host's own
 /// scheme) only make some buckets longer, and those take n log n. Each id is read once, in the
 /// order of the entries, and copied next to its entry's place: when the ids sit in records
 /// spread over a large graph, reading them in any other order misses the cache at every step.
@@ -94,7 +95,7 @@ template <typename Entry, typename IdOf> void SortByIdOf(std::vector<Entry>& ent
     }
     using Keyed = std::pair<IdKey, std::size_t>; // the id, and the entry's place
     int bits = 1;
-    while (bits < 20 && (std::size_t(1) << (bits + 1)) <= entries.size()) {
+    while (bits < 16 && (std::size_t(1) << (bits + 3)) <= entries.size()) {
         ++bits;
     }
     const int shift = 64 - bits;
