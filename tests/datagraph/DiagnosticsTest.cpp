@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -228,6 +229,49 @@ TEST_F(GraphvizTest, NestsAnUbernodesInnerGraphAndMarksUpdatedPins) {
     // The outer subgraph, the ubernode, its inner graph and the inner graph's subgraph.
     EXPECT_EQ(Count(picture, "subgraph cluster_"), 4);
     EXPECT_NE(picture.find(marked), std::string::npos);
+}
+
+// A host's text that throws, in the outer graph or in an ubernode's inner graph drawn midway:
+// the exception passes through as thrown and the next picture is the one drawn before.
+TEST_F(GraphvizTest, AHostTextThatThrowsLeavesNoTraceOnTheNextPicture) {
+    auto inner = std::make_shared<Graph>(CreateGUID());
+    const IntNode x = Increment();
+    inner->CreateNode(x.function, GetNullGUID());
+    inner->PutDataOnPin(x.in, std::make_shared<const IntValue>(1));
+    graph.CreateNode(std::make_shared<UbernodeNodeFunction>(inner, Schema{}, Schema{}, "block", "",
+                                                            CreateGUID()),
+                     GetNullGUID());
+    const IntNode s = Add(CountingSource());
+    const IntNode k = Add(Sink());
+    graph.LinkPins(s.out, k.in);
+    graph.Traverse();
+    GraphvizOptions options;
+    int calls = 0;
+    int throwAt = 0;
+    options.describeValue = [&](const IDataValue&) -> std::string {
+        if (++calls == throwAt) {
+            throw std::runtime_error("host text " + std::to_string(calls));
+        }
+        return "v";
+    };
+    const std::string before = Picture(options);
+    const int texts = calls;
+    ASSERT_EQ(texts, 3); // the sink's input, the source's output and the inner node's input
+    for (throwAt = 1; throwAt <= texts; ++throwAt) {
+        calls = 0;
+        std::ostringstream out;
+        try {
+            WriteGraphviz(graph, out, options);
+            ADD_FAILURE() << "no exception at text " << throwAt;
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(std::string(error.what()), "host text " + std::to_string(throwAt));
+        }
+        const int thrownAt = throwAt;
+        throwAt = 0;
+        calls = 0;
+        EXPECT_EQ(Picture(options), before) << "after a throw at text " << thrownAt;
+        throwAt = thrownAt;
+    }
 }
 
 // Graphs nested `depth` deep: each holds one ubernode whose inner graph is the next, the innermost
