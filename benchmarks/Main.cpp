@@ -258,10 +258,7 @@ int Main(int argc, char** argv) {
         if (!options.graphs.empty() && options.graphs.count(name) == 0) {
             continue;
         }
-        Shape shape = MakeChain(nodes);
-        shape.name = name;
-        workloads.push_back(std::make_unique<Workload>(MakeWorkload(std::move(shape))));
-        const Workload& chain = *workloads.back();
+        const Workload& chain = ChainWorkload(workloads, nodes);
         if (options.checks) {
             std::cout << name << ": " << nodes << " nodes: checking TraverseChanged..."
                       << std::flush;

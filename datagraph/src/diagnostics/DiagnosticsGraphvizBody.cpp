@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <iterator>
 #include <map>
 #include <utility>
 

@@ -25,10 +25,6 @@ std::optional<PinOwner> OwnerIn(const GraphStore& store, const GUID& pinId) {
     return PinOwner{pin->Owner().Id(), pin->IsOutput() ? PinSide::Output : PinSide::Input};
 }
 
-std::optional<PinOwner> GraphIndex::OwnerOf(const GUID& pinId) const {
-    return OwnerIn(store, pinId);
-}
-
 std::string TypeName(const std::type_info& type) {
     int status = 0;
     const std::unique_ptr<char, void (*)(void*)> demangled(

@@ -38,9 +38,6 @@ public:
 
     const std::vector<const GraphStore::NodeRecord*>& SortedRecords() const { return sorted; }
 
-    /// The owning node and side of a pin, or nothing for an id that no node of the graph owns.
-    std::optional<PinOwner> OwnerOf(const GUID& pinId) const;
-
 private:
     const Graph& graph;
     const GraphStore& store;
@@ -88,9 +85,12 @@ private:
 template <typename Entry, typename IdOf> void SortByIdOf(std::vector<Entry>& entries, IdOf idOf) {
     constexpr std::size_t kShort = 32;
     if (entries.size() <= kShort) {
-        std::stable_sort(
-            entries.begin(), entries.end(),
-            [&idOf](const Entry& left, const Entry& right) { return idOf(left) < idOf(right); });
+        // Insertion: stable, and no buffer to allocate for the few pins of one node.
+        for (std::size_t at = 1; at < entries.size(); ++at) {
+            for (std::size_t k = at; k > 0 && idOf(entries[k]) < idOf(entries[k - 1]); --k) {
+                std::swap(entries[k], entries[k - 1]);
+            }
+        }
         return;
     }
     using Keyed = std::pair<IdKey, std::size_t>; // the id, and the entry's place
