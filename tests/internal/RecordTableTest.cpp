@@ -12,9 +12,11 @@
 namespace datagraph {
 namespace {
 
+// A record answers Id() with the id it is filed under, as the graph's records do.
 struct Counted {
-    explicit Counted(int value, int& alive)
-        : value(value)
+    Counted(const GUID& id, int value, int& alive)
+        : id(id)
+        , value(value)
         , alive(alive) {
         ++alive;
     }
@@ -23,6 +25,9 @@ struct Counted {
 
     ~Counted() { --alive; }
 
+    const GUID& Id() const { return id; }
+
+    GUID id;
     int value;
     int& alive;
     std::size_t place = 0;
@@ -47,7 +52,7 @@ TEST(RecordTableTest, AgreesWithAStandardMapThroughInsertsAndErases) {
         for (int step = 0; step < 20000; ++step) {
             const std::uint64_t key = random() % 300;
             if (random() % 3 != 0) {
-                Counted* made = table.TryEmplace(Id(key, key * 31), step, alive);
+                Counted* made = table.TryEmplace(Id(key, key * 31), Id(key, key * 31), step, alive);
                 const bool fresh = reference.emplace(key, step).second;
                 ASSERT_EQ(made != nullptr, fresh);
             } else {
@@ -75,12 +80,16 @@ TEST(RecordTableTest, AgreesWithAStandardMapThroughInsertsAndErases) {
 }
 
 struct Refusing {
-    explicit Refusing(bool refuse) {
+    Refusing(const GUID& id, bool refuse)
+        : id(id) {
         if (refuse) {
             throw std::runtime_error("refused");
         }
     }
 
+    const GUID& Id() const { return id; }
+
+    GUID id;
     std::size_t place = 0;
     bool inBlock = false;
 };
@@ -88,10 +97,10 @@ struct Refusing {
 TEST(RecordTableTest, ARecordThatFailsToBeMadeLeavesNoEntry) {
     RecordTable<Refusing> table;
     for (std::uint64_t key = 0; key < 12; ++key) {
-        ASSERT_NE(table.TryEmplace(Id(key), false), nullptr);
+        ASSERT_NE(table.TryEmplace(Id(key), Id(key), false), nullptr);
     }
     // The thirteenth entry makes the table grow before the record is made.
-    EXPECT_THROW(table.TryEmplace(Id(99), true), std::runtime_error);
+    EXPECT_THROW(table.TryEmplace(Id(99), Id(99), true), std::runtime_error);
     EXPECT_EQ(table.Size(), 12u);
     EXPECT_EQ(table.Find(Id(99)), nullptr);
     for (std::uint64_t key = 0; key < 12; ++key) {
@@ -105,14 +114,15 @@ TEST(RecordTableTest, ACopyIndexedLikeItsSourceFindsTheSameRecords) {
     int alive = 0;
     RecordTable<Counted> source;
     for (std::uint64_t key = 0; key < 500; ++key) {
-        source.TryEmplace(Id(key), static_cast<int>(key), alive);
+        source.TryEmplace(Id(key), Id(key), static_cast<int>(key), alive);
     }
     for (std::uint64_t key = 0; key < 500; key += 3) {
         source.Erase(Id(key));
     }
     RecordTable<Counted> copy;
-    source.ForEach(
-        [&](const Counted& record) { copy.AppendUnindexed(RecordStorage(), record.value, alive); });
+    source.ForEach([&](const Counted& record) {
+        copy.AppendUnindexed(RecordStorage(), record.id, record.value, alive);
+    });
     copy.IndexLike(source);
     for (std::uint64_t key = 0; key < 500; ++key) {
         const Counted* found = copy.Find(Id(key));
@@ -134,13 +144,13 @@ TEST(RecordTableTest, RecordsLiveInTheRoomOfAnotherRecord) {
     RecordTable<Counted> owners;
     {
         RecordTable<Counted> tenants;
-        Counted* owner =
-            owners.TryEmplaceIn(RecordStorage{2 * sizeof(Counted), nullptr}, Id(1), 1, alive);
+        Counted* owner = owners.TryEmplaceIn(RecordStorage{2 * sizeof(Counted), nullptr}, Id(1),
+                                             Id(1), 1, alive);
         ASSERT_NE(owner, nullptr);
         char* room = reinterpret_cast<char*>(owner) + sizeof(Counted);
-        tenants.TryEmplaceIn(RecordStorage{0, room}, Id(2), 2, alive);
-        tenants.TryEmplaceIn(RecordStorage{0, room + sizeof(Counted)}, Id(3), 3, alive);
-        tenants.TryEmplace(Id(4), 4, alive);
+        tenants.TryEmplaceIn(RecordStorage{0, room}, Id(2), Id(2), 2, alive);
+        tenants.TryEmplaceIn(RecordStorage{0, room + sizeof(Counted)}, Id(3), Id(3), 3, alive);
+        tenants.TryEmplace(Id(4), Id(4), 4, alive);
         const Counted* inRoom = tenants.Find(Id(2));
         const Counted* onItsOwn = tenants.Find(Id(4));
         ASSERT_TRUE(inRoom != nullptr && onItsOwn != nullptr);
@@ -159,8 +169,8 @@ TEST(RecordTableTest, ClearAndSwapHandRecordsOverWhole) {
     int alive = 0;
     RecordTable<Counted> table;
     RecordTable<Counted> other;
-    table.TryEmplace(Id(1), 1, alive);
-    table.TryEmplace(Id(2), 2, alive);
+    table.TryEmplace(Id(1), Id(1), 1, alive);
+    table.TryEmplace(Id(2), Id(2), 2, alive);
     table.Swap(other);
     EXPECT_TRUE(table.Empty());
     const Counted* moved = other.Find(Id(2));

@@ -33,9 +33,8 @@ bool GraphStore::NodeRecord::IsUnconnected() const {
 
 GraphStore::NodeRecord& GraphStore::AddNodeRecord(const GUID& nodeId, std::size_t pinSlots) {
     NodeRecord* node =
-        nodes.TryEmplaceIn(RecordStorage{pinSlots * sizeof(PinRecord), nullptr}, nodeId);
+        nodes.TryEmplaceIn(RecordStorage{pinSlots * sizeof(PinRecord), nullptr}, nodeId, nodeId);
     CheckThat(node != nullptr, "GUID is already assigned to an existing node.");
-    node->id = nodeId;
     node->pinSlots = pinSlots;
     return *node;
 }

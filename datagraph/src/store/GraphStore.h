@@ -112,6 +112,9 @@ public:
     // first cache lines.
     class NodeRecord {
     public:
+        explicit NodeRecord(const GUID& id)
+            : id(id) {}
+
         const GUID& Id() const { return id; }
 
         const PinList& InputPins() const { return inputPins; }
@@ -162,7 +165,7 @@ public:
         enum class ChangeList : std::uint8_t { None, Active, Parked, Taken };
         enum class FunctionKind : std::uint8_t { NotYetAsked, Plain, Ubernode };
 
-        GUID id; // kept here so that no query has to ask the host's function
+        const GUID id; // kept here so that no query has to ask the host's function
         std::int32_t linksIn = 0;
         bool inBlock = false; // kept by `nodes`
         bool upToDate = false;

@@ -40,9 +40,8 @@ std::unique_ptr<GraphStore> GraphStore::DeepCopy(Graph& owner) const {
                 placeInBlock[pin->place] = k++;
             }
         }
-        NodeRecord& record =
-            copy->nodes.AppendUnindexed(RecordStorage{k * sizeof(PinRecord), nullptr});
-        record.id = sourceNode.id;
+        NodeRecord& record = copy->nodes.AppendUnindexed(
+            RecordStorage{k * sizeof(PinRecord), nullptr}, sourceNode.id);
         record.pinSlots = k;
         record.node = std::move(node);
     });
