@@ -133,7 +133,8 @@ void WriteOutputs(Graph& graph, const GraphStore::NodeRecord* node, const GUID& 
 
 void RunNodeFunction(Graph& graph, std::shared_ptr<INodeFunction> function,
                      const GraphStore::NodeRecord* node, InputMaps* inputs) {
-    const GUID nodeId = function->GetId();
+    // A traversal hands over the record, which keeps the id the node was made with.
+    const GUID nodeId = node != nullptr ? node->Id() : function->GetId();
     const GraphStore& store = GraphStore::Of(graph);
     if (node == nullptr) {
         node = store.FindNode(nodeId);
