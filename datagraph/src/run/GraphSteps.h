@@ -67,7 +67,9 @@ public:
         }
         if (i + functionDistance < order.size()) {
             const GraphStore::NodeRecord& node = *order[i + functionDistance];
-            PrefetchLines(node.Function().get(), 1);
+            // Two lines: what a host's Execute reads may lie past the first, as the pin ids of a
+            // function node do when the object does not start a line.
+            PrefetchLines(node.Function().get(), 2);
             const GraphStore::PinList& outputs = node.OutputPins();
             for (std::size_t k = 0; k < std::min(outputs.size(), prefetchedPins); ++k) {
                 PrefetchPins(outputs[k]->Downstream());
