@@ -112,19 +112,8 @@ public:
     Record& At(std::size_t place) const noexcept { return *dense[place]; }
 
     Record* Find(const GUID& id) const noexcept {
-        if (slots.empty()) {
-            return nullptr;
-        }
-        const std::size_t hashed = hash(id);
-        for (std::size_t at = HomeOf(hashed);; at = Next(at)) {
-            const Slot& slot = slots[at];
-            if (slot.record == nullptr) {
-                return nullptr;
-            }
-            if (slot.hash == hashed && slot.record->Id() == id) {
-                return slot.record;
-            }
-        }
+        const std::size_t at = SlotOf(id);
+        return at != NotFound ? slots[at].record : nullptr;
     }
 
     /// Makes a record for `id` from `arguments`, unless `id` already has one: then nothing is
@@ -144,7 +133,7 @@ public:
         const std::size_t hashed = hash(id);
         std::size_t at = HomeOf(hashed);
         for (; slots[at].record != nullptr; at = Next(at)) {
-            if (slots[at].hash == hashed && slots[at].record->Id() == id) {
+            if (Names(slots[at], hashed, id)) {
                 return nullptr;
             }
         }
@@ -276,8 +265,7 @@ private:
         }
         const std::size_t hashed = hash(id);
         std::size_t at = HomeOf(hashed);
-        while (slots[at].record != nullptr &&
-               !(slots[at].hash == hashed && slots[at].record->Id() == id)) {
+        while (slots[at].record != nullptr && !Names(slots[at], hashed, id)) {
             at = Next(at);
         }
         return slots[at].record != nullptr ? at : NotFound;
@@ -330,6 +318,11 @@ private:
         if (ownMemory) {
             ::operator delete(record);
         }
+    }
+
+    /// Whether the slot, in use, holds the record of `id`, whose hash is `hashed`.
+    static bool Names(const Slot& slot, std::size_t hashed, const GUID& id) noexcept {
+        return slot.hash == hashed && slot.record->Id() == id;
     }
 
     std::size_t HomeOf(std::size_t hashed) const noexcept { return hashed & (slots.size() - 1); }
